@@ -1,0 +1,137 @@
+// Per-thread connection: the key that holds each thread's handle, client creation under the
+// host's connection lock, and the mapping of creation failures to result codes.
+#include "connection/connection.hpp"
+
+#include <fcntl.h>
+
+#include <atomic>
+#include <cerrno>
+#include <cstdlib>
+#include <type_traits>
+
+#include "protocol/procedures.hpp"
+#include "protocol/sigpipe_guard.hpp"
+
+extern "C" {
+QEL_API pthread_key_t qel_tsd_key = static_cast<pthread_key_t>(-1);
+QEL_API pthread_once_t qel_key_once = PTHREAD_ONCE_INIT;
+QEL_API int qel_once_initialized = 0;
+}
+
+namespace qel {
+namespace {
+
+// Remembered for every later connection of every thread; written before the connection lock is
+// taken and read under it, so several threads may race on them harmlessly.
+std::atomic<const char *> serverHost{"localhost"};
+std::atomic<rpcprog_t> programNumber{proc::kDefaultProgram};
+
+// The RPC layer's per-thread creation error (its name is a macro for the accessor).
+using CreateError = std::remove_reference_t<decltype(rpc_createerr)>;
+
+bool keyReady() { return __atomic_load_n(&qel_once_initialized, __ATOMIC_ACQUIRE) != 0; }
+
+// The reason a client creation failed, as the RPC layer left it. A refused connection shows up
+// as a system error with its errno inside the creation error; errno itself is unreliable then.
+unsigned int creationFailure(const CreateError &error, int savedErrno) {
+  if (error.cf_stat == RPC_PROGNOTREGISTERED) return RESULT_NOT_REGISTERED;
+  const int cause = error.cf_stat == RPC_SYSTEMERROR ? error.cf_error.re_errno : savedErrno;
+  switch (cause) {
+    case EACCES:
+    case ECONNREFUSED:
+      return RESULT_CONNECTION_REFUSED;
+    case EHOSTUNREACH:
+      return RESULT_HOST_UNREACHABLE;
+    case EHOSTDOWN:
+      return RESULT_HOST_DOWN;
+    default:
+      return RESULT_NO_RESOURCES;
+  }
+}
+
+// The socket must not leak into programs the host executes.
+void closeOnExec(CLIENT *clnt) {
+  int fd = -1;
+  if (clnt_control(clnt, CLGET_FD, reinterpret_cast<char *>(&fd)) && fd >= 0) {
+    fcntl(fd, F_SETFD, fcntl(fd, F_GETFD) | FD_CLOEXEC);
+  }
+}
+
+}  // namespace
+
+CLIENT *threadHandle() {
+  if (!keyReady()) return nullptr;
+  return static_cast<CLIENT *>(pthread_getspecific(qel_tsd_key));
+}
+
+unsigned int connectionStep(CLIENT **handle) {
+  *handle = threadHandle();
+  if (*handle != nullptr) return RESULT_OK;
+  if (const unsigned int rc = qelConnect(nullptr, 0)) return rc;
+  *handle = threadHandle();
+  return RESULT_OK;
+}
+
+}  // namespace qel
+
+using namespace qel;
+
+extern "C" {
+
+void qel_once_routine(void) {
+  if (pthread_key_create(&qel_tsd_key, qel_once_destructor) == 0) {
+    __atomic_store_n(&qel_once_initialized, 1, __ATOMIC_RELEASE);
+  }
+}
+
+void qel_once_destructor(void *value) { qelDisconnectConnection(static_cast<CLIENT *>(value)); }
+
+unsigned int qelConnect(const char *host, unsigned long program) {
+  if (!keyReady()) {
+    pthread_once(&qel_key_once, qel_once_routine);
+    if (!keyReady()) return RESULT_NO_RESOURCES;
+  }
+  if (pthread_getspecific(qel_tsd_key) != nullptr) return RESULT_OK;
+
+  if (program != 0) {
+    programNumber.store(static_cast<rpcprog_t>(program), std::memory_order_relaxed);
+  } else if (const char *fromEnvironment = std::getenv("QELPROGID")) {
+    programNumber.store(static_cast<rpcprog_t>(std::atol(fromEnvironment)),
+                        std::memory_order_relaxed);
+  }
+  if (host != nullptr) serverHost.store(host, std::memory_order_relaxed);
+
+  CLIENT *clnt;
+  CreateError error{};
+  int savedErrno;
+  {
+    SigpipeGuard guard;
+    lockSharedRPCConnectionMutex();
+    errno = 0;
+    clnt = clnt_create(serverHost.load(std::memory_order_relaxed),
+                       programNumber.load(std::memory_order_relaxed), proc::kVersion, "tcp");
+    savedErrno = errno;
+    if (clnt == nullptr) error = rpc_createerr;
+    unlockSharedRPCConnectionMutex();
+    guard.swallowPending();
+  }
+  if (clnt == nullptr) return creationFailure(error, savedErrno);
+
+  closeOnExec(clnt);
+  if (pthread_setspecific(qel_tsd_key, clnt) != 0) {
+    clnt_destroy(clnt);
+    return RESULT_NO_RESOURCES;
+  }
+  return RESULT_OK;
+}
+
+unsigned int qelDisconnectConnection(CLIENT *handle) {
+  if (keyReady()) pthread_setspecific(qel_tsd_key, nullptr);
+  if (handle == nullptr) return RESULT_NOT_CONNECTED;
+  clnt_destroy(handle);
+  return RESULT_OK;
+}
+
+unsigned int qelDisconnect(void) { return qelDisconnectConnection(threadHandle()); }
+
+}  // extern "C"

@@ -1,0 +1,635 @@
+/*
+ * libqel: client library for the management server of the service processor.
+ *
+ * Rules every function of this header follows:
+ *
+ * - Results. Every operation returns an unsigned 32-bit result code; 0 (RESULT_OK) is success.
+ *   The library's own codes are the RESULT_* values below; any other value is the management
+ *   server's own code, passed on unchanged (a server reply of -1 reaches the caller as
+ *   4294967295). qelInternalState and qelSetDebugLevel are the two exceptions; see there.
+ * - Connections. Each thread has its own ONC RPC client handle and its own TCP connection,
+ *   opened by the first remote operation of the thread (or by qelConnect) and kept until
+ *   qelDisconnect, a call that gets no reply (result 2), qelStopServer, or the end of the thread.
+ *   A call that gets no reply is never retried; the thread's next operation connects anew.
+ * - Outputs. Outputs are written through caller pointers, only on success unless an operation
+ *   says otherwise. An output pointer may be NULL unless the operation calls it required; a NULL
+ *   output is not written.
+ * - Ownership. Every text or block handed out is a fresh heap copy that the caller releases with
+ *   free(). No pointer into a decoded reply ever reaches the caller. Input texts are only read.
+ * - Threads. Any thread may call any operation at any time. The library takes no lock of its own
+ *   except the host's connection lock around client creation (see qelConnect).
+ * - Widths. Every "unsigned long" in this header is a 32-bit value on the wire (an XDR unsigned
+ *   int). On a host where unsigned long is 64 bits wide only the low 32 bits are sent, and a
+ *   received value is always 0 to 4294967295, so 4294967295 travels as FF FF FF FF and reads back
+ *   unchanged.
+ * - Nothing is printed or logged, and no operation starts a thread, timer or queue.
+ */
+#ifndef QEL_H
+#define QEL_H
+
+#include <pthread.h>
+#include <rpc/rpc.h>
+
+#if defined(QEL_BUILDING_LIBRARY)
+#define QEL_API __attribute__((visibility("default")))
+#else
+#define QEL_API
+#endif
+
+#ifdef __cplusplus
+extern "C" {
+#endif
+
+/* ---------------------------------------------------------------------------------------------
+ * Result codes produced by the library itself.
+ * ------------------------------------------------------------------------------------------- */
+#define RESULT_OK 0u                  /* success */
+#define RESULT_CALL_FAILED 2u         /* no reply: timeout, broken connection, encode or decode
+                                         failure, RPC rejection; the thread's handle was dropped */
+#define RESULT_NOT_CONNECTED 3u       /* qelDisconnect*: there was no handle to destroy */
+#define RESULT_INVALID_ARGUMENT 4u    /* an argument, text or returned value was rejected */
+#define RESULT_NOT_AVAILABLE 5u       /* the value asked for is not available */
+#define RESULT_NULL_ARGUMENT 7u       /* a required pointer of a text conversion is NULL */
+#define RESULT_NO_RESOURCES 8u        /* out of memory, or client set-up failed otherwise */
+#define RESULT_CONNECTION_REFUSED 12u /* client creation: connection refused or access denied */
+#define RESULT_HOST_UNREACHABLE 13u   /* client creation: host unreachable */
+#define RESULT_HOST_DOWN 14u          /* client creation: host down */
+#define RESULT_FILE_UNAVAILABLE 18u   /* the product map file cannot be opened */
+#define RESULT_NOT_REGISTERED 24u     /* the program is not registered with the port mapper */
+#define RESULT_TOO_MANY_VALUES 26u    /* a text holds more DNS servers than can be sent */
+
+/* ---------------------------------------------------------------------------------------------
+ * Connection.
+ *
+ * The host program must define lockSharedRPCConnectionMutex and unlockSharedRPCConnectionMutex;
+ * the library calls them around every client creation and leaves them undefined. Between the two
+ * calls no other client creation of the process may run, and the unlock must preserve errno.
+ * Programs that have no lock of their own link the static library qel_host, which supplies one.
+ * ------------------------------------------------------------------------------------------- */
+void lockSharedRPCConnectionMutex(void);
+void unlockSharedRPCConnectionMutex(void);
+
+/* Key under which each thread keeps its handle (all bits set until it exists), the once-control
+ * that guards its creation, and the flag set to 1 once it exists. */
+QEL_API extern pthread_key_t qel_tsd_key;
+QEL_API extern pthread_once_t qel_key_once;
+QEL_API extern int qel_once_initialized;
+
+/* Opens the calling thread's handle unless it has one (then returns 0 and ignores the
+ * arguments). A non-NULL host is remembered by reference for every later connection of every
+ * thread: keep the text valid. A non-zero programNumber is remembered; 0 takes the decimal value
+ * of QELPROGID when set (read with atol, so "0x10" gives 0), else the remembered number
+ * (default 0x2051454C). Returns 0, 8, 12, 13, 14 or 24. */
+QEL_API unsigned int qelConnect(const char *host, unsigned long programNumber);
+/* Drops the calling thread's handle: 0, or 3 when it had none. */
+QEL_API unsigned int qelDisconnect(void);
+/* Empties the calling thread's slot, then destroys handle (which must be the thread's own or
+ * NULL): 0, or 3 for NULL. */
+QEL_API unsigned int qelDisconnectConnection(CLIENT *handle);
+/* Creates qel_tsd_key; run once through qel_key_once. */
+QEL_API void qel_once_routine(void);
+/* Destructor of qel_tsd_key: destroys a handle left by an ending thread. */
+QEL_API void qel_once_destructor(void *value);
+
+/* ---------------------------------------------------------------------------------------------
+ * Wire records and their codecs. Each codec serves encode, decode and free, and returns 1 on
+ * success, 0 otherwise. Strings have no length limit unless stated. Decoded strings and arrays
+ * are heap blocks released by the free direction, which leaves their pointers NULL.
+ * ------------------------------------------------------------------------------------------- */
+typedef struct rpc_StringAndEC {
+  int errorCode;
+  char *text;
+} rpc_StringAndEC;
+
+typedef struct rpc_FloatAndEC {
+  int errorCode;
+  float value;
+} rpc_FloatAndEC;
+
+/* Carried by no procedure; its fields have no meaning to the library. */
+typedef struct rpc_MountInfo {
+  int number1;
+  char *text1;
+  char *text2;
+  int number2;
+  unsigned long unsignedNumber; /* 32 bits on the wire */
+  char *text3;
+  char *text4;
+} rpc_MountInfo;
+
+typedef struct rpc_Interface {
+  unsigned int interfaceId;
+  unsigned int configSelector;
+} rpc_Interface;
+
+/* Flags are bytes sent as 4-byte integers; decoding keeps the low 8 bits. The label holds at
+ * most 32 bytes and the hardware address at most 6. */
+typedef struct rpc_IPState {
+  rpc_Interface interface;
+  int errorCode;
+  unsigned int ipAddress;
+  unsigned int netmask;
+  unsigned int gateway;
+  unsigned char enabled;
+  unsigned char ipAddressValid;
+  unsigned char netmaskValid;
+  unsigned char gatewayValid;
+  unsigned char dhcp;
+  char *label;
+  unsigned int hardwareAddressCount;
+  unsigned char *hardwareAddress;
+  char *requestText;
+} rpc_IPState;
+
+typedef struct rpc_DNSState {
+  int errorCode;
+  unsigned int configSelector;
+  unsigned int server1;
+  unsigned char server1Valid;
+  unsigned int server2;
+  unsigned char server2Valid;
+  unsigned int server3;
+  unsigned char server3Valid;
+  char *dnsText;
+} rpc_DNSState;
+
+typedef struct rpc_Hostname {
+  unsigned int configSelector;
+  char *hostname;
+} rpc_Hostname;
+
+typedef struct rpc_PlatformSetAction {
+  int actionCode;
+  int actionOption; /* 0 to 255 when built by qelPlatformSetAction */
+  int actionValue;
+  char *actionText;
+} rpc_PlatformSetAction;
+
+typedef struct rpc_PlatformMCEvent {
+  int eventValue1;
+  int eventValue2;
+  int eventValue3;
+  char *eventText;
+} rpc_PlatformMCEvent;
+
+typedef struct rpc_PlatformDimmEvent {
+  int eventValue1;
+  int eventValue2;
+  int eventValue3;
+  int eventValue4;
+  char *eventText;
+} rpc_PlatformDimmEvent;
+
+typedef struct rpc_SysSetSensorInfo {
+  char *sensorId;
+  float value;
+} rpc_SysSetSensorInfo;
+
+/* Flags travel as 4-byte integers holding 0 to 255; decoding keeps the low 8 bits. */
+typedef struct rpc_SysSensorThresholds {
+  float threshold1;
+  float threshold2;
+  float threshold3;
+  float threshold4;
+  unsigned char thresholdFlag1;
+  unsigned char thresholdFlag2;
+  unsigned char thresholdFlag3;
+  unsigned char thresholdFlag4;
+} rpc_SysSensorThresholds;
+
+typedef struct rpc_SysSetSensorThresh {
+  char *sensorId;
+  rpc_SysSensorThresholds thresholds;
+} rpc_SysSetSensorThresh;
+
+typedef struct rpc_SysGetSensorThresh {
+  int errorCode;
+  rpc_SysSensorThresholds thresholds;
+} rpc_SysGetSensorThresh;
+
+/* At most 4 goodness values. */
+typedef struct rpc_SysGetVRMGoodness {
+  int errorCode;
+  unsigned int goodnessCount;
+  int *goodness;
+} rpc_SysGetVRMGoodness;
+
+typedef struct rpc_SensorInfo {
+  int errorCode;
+  char *text1;
+  char *text2;
+  char *text3;
+  char *text4;
+  char *text5;
+  char *text6;
+  char *text7;
+  int intValue1;
+  int intValue2;
+  float realValue1;
+  float realValue2;
+  float realValue3;
+  int intValue3;
+  int intValue4;
+  int intValue5;
+} rpc_SensorInfo;
+
+typedef struct rpc_SensorList {
+  int selector1;
+  int selector2;
+} rpc_SensorList;
+
+typedef struct rpc_SensorListIDList {
+  char *sensorId;
+} rpc_SensorListIDList;
+
+typedef struct rpc_SensorListReturn {
+  int errorCode;
+  unsigned int sensorIdCount;
+  rpc_SensorListIDList *sensorIds;
+} rpc_SensorListReturn;
+
+/* 26 integers, 104 bytes on the wire. */
+typedef struct rpc_FanDebugState {
+  int errorCode;
+  int debugValue1;
+  int debugValue2;
+  int debugValue3;
+  int debugValue4;
+  int debugValue5;
+  int debugValue6;
+  int debugValue7;
+  int debugValue8;
+  int entryCount;
+  int entries[16];
+} rpc_FanDebugState;
+
+/* The settings are named by their parameter position in the console operations, which is not
+ * their position in the record. 24 bytes on the wire. */
+typedef struct rpc_ConsoleConfig {
+  int errorCode;
+  int consoleValue3;
+  int consoleValue2;
+  int consoleValue4;
+  unsigned long consoleValue5; /* 32 bits on the wire */
+  int consoleValue1;
+} rpc_ConsoleConfig;
+
+/* 20 bytes on the wire. */
+typedef struct rpc_CPUConfig {
+  int cpuValue1;
+  unsigned int cpuValue2;
+  unsigned int cpuValue3;
+  int cpuValue4;
+  unsigned int cpuValue5;
+} rpc_CPUConfig;
+
+typedef struct rpc_PBMstring {
+  unsigned int pbmSelector;
+  char *pbmText;
+} rpc_PBMstring;
+
+/* 8 bytes on the wire. */
+typedef struct rpc_ProcessInfo {
+  int pid;
+  unsigned long processTag; /* 32 bits on the wire */
+} rpc_ProcessInfo;
+
+QEL_API bool_t xdr_rpc_StringAndEC(XDR *xdrs, rpc_StringAndEC *record);
+QEL_API bool_t xdr_rpc_FloatAndEC(XDR *xdrs, rpc_FloatAndEC *record);
+QEL_API bool_t xdr_rpc_MountInfo(XDR *xdrs, rpc_MountInfo *record);
+QEL_API bool_t xdr_rpc_Interface(XDR *xdrs, rpc_Interface *record);
+QEL_API bool_t xdr_rpc_IPState(XDR *xdrs, rpc_IPState *record);
+QEL_API bool_t xdr_rpc_DNSState(XDR *xdrs, rpc_DNSState *record);
+QEL_API bool_t xdr_rpc_Hostname(XDR *xdrs, rpc_Hostname *record);
+QEL_API bool_t xdr_rpc_PlatformSetAction(XDR *xdrs, rpc_PlatformSetAction *record);
+QEL_API bool_t xdr_rpc_PlatformMCEvent(XDR *xdrs, rpc_PlatformMCEvent *record);
+QEL_API bool_t xdr_rpc_PlatformDimmEvent(XDR *xdrs, rpc_PlatformDimmEvent *record);
+QEL_API bool_t xdr_rpc_SysSetSensorInfo(XDR *xdrs, rpc_SysSetSensorInfo *record);
+QEL_API bool_t xdr_rpc_SysSensorThresholds(XDR *xdrs, rpc_SysSensorThresholds *record);
+QEL_API bool_t xdr_rpc_SysSetSensorThresh(XDR *xdrs, rpc_SysSetSensorThresh *record);
+QEL_API bool_t xdr_rpc_SysGetSensorThresh(XDR *xdrs, rpc_SysGetSensorThresh *record);
+QEL_API bool_t xdr_rpc_SysGetVRMGoodness(XDR *xdrs, rpc_SysGetVRMGoodness *record);
+QEL_API bool_t xdr_rpc_SensorInfo(XDR *xdrs, rpc_SensorInfo *record);
+QEL_API bool_t xdr_rpc_SensorList(XDR *xdrs, rpc_SensorList *record);
+QEL_API bool_t xdr_rpc_SensorListIDList(XDR *xdrs, rpc_SensorListIDList *record);
+QEL_API bool_t xdr_rpc_SensorListReturn(XDR *xdrs, rpc_SensorListReturn *record);
+QEL_API bool_t xdr_rpc_FanDebugState(XDR *xdrs, rpc_FanDebugState *record);
+QEL_API bool_t xdr_rpc_ConsoleConfig(XDR *xdrs, rpc_ConsoleConfig *record);
+QEL_API bool_t xdr_rpc_CPUConfig(XDR *xdrs, rpc_CPUConfig *record);
+QEL_API bool_t xdr_rpc_PBMstring(XDR *xdrs, rpc_PBMstring *record);
+QEL_API bool_t xdr_rpc_ProcessInfo(XDR *xdrs, rpc_ProcessInfo *record);
+
+/* ---------------------------------------------------------------------------------------------
+ * Client stubs: one per procedure, version 1. Each encodes *argp (NULL for none; for a string,
+ * the address of the char *), calls its procedure on clnt with a 25-second timeout and returns
+ * its reply storage, or NULL on any failure. Reply storage is private to the calling thread and
+ * procedure, holds one reply until the next call of that procedure on that thread, and is
+ * released with clnt_freeres(clnt, <reply codec>, reply).
+ * ------------------------------------------------------------------------------------------- */
+QEL_API int *stop_qel_server_1(void *argp, CLIENT *clnt);
+QEL_API int *configure_qel_server_1(void *argp, CLIENT *clnt);
+QEL_API int *reboot_sp_1(void *argp, CLIENT *clnt);
+QEL_API int *platformgetstate_1(void *argp, CLIENT *clnt);
+QEL_API int *platformsetaction_1(rpc_PlatformSetAction *argp, CLIENT *clnt);
+QEL_API int *platformgetpowerstate_1(void *argp, CLIENT *clnt);
+QEL_API int *platformgetpowerlevel_1(void *argp, CLIENT *clnt);
+QEL_API int *platformsetpowerlevel_1(int *argp, CLIENT *clnt);
+QEL_API int *platformsetpowerstate_1(int *argp, CLIENT *clnt);
+QEL_API int *platformbutton_1(int *argp, CLIENT *clnt);
+QEL_API int *platformmcevent_1(rpc_PlatformMCEvent *argp, CLIENT *clnt);
+QEL_API int *platformgettype_1(char **argp, CLIENT *clnt);
+QEL_API int *platformgetoffreason_1(void *argp, CLIENT *clnt);
+QEL_API int *platformdimmevent_1(rpc_PlatformDimmEvent *argp, CLIENT *clnt);
+QEL_API rpc_IPState *getip_1(rpc_Interface *argp, CLIENT *clnt);
+QEL_API int *setip_1(rpc_IPState *argp, CLIENT *clnt);
+QEL_API rpc_DNSState *getdns_1(unsigned int *argp, CLIENT *clnt);
+QEL_API int *setdns_1(rpc_DNSState *argp, CLIENT *clnt);
+QEL_API rpc_StringAndEC *gethostname_1(unsigned int *argp, CLIENT *clnt);
+QEL_API int *sethostname_1(rpc_Hostname *argp, CLIENT *clnt);
+QEL_API int *setdate_1(char **argp, CLIENT *clnt);
+QEL_API int *resettodefaultsettings_1(unsigned short *argp, CLIENT *clnt);
+QEL_API rpc_StringAndEC *getpbmstring_1(unsigned int *argp, CLIENT *clnt);
+QEL_API int *setpbmstring_1(rpc_PBMstring *argp, CLIENT *clnt);
+QEL_API rpc_SensorInfo *getsensorinfo_1(char **argp, CLIENT *clnt);
+QEL_API rpc_SensorListReturn *getsensorlist_1(rpc_SensorList *argp, CLIENT *clnt);
+QEL_API rpc_StringAndEC *sysgetsensorvaluesxml_1(void *argp, CLIENT *clnt);
+QEL_API rpc_StringAndEC *sysgetsensorvaluesascii_1(void *argp, CLIENT *clnt);
+QEL_API rpc_StringAndEC *sysgetsensorvaluesforcomponentxml_1(char **argp, CLIENT *clnt);
+QEL_API rpc_StringAndEC *sysgetsensorvaluesforcomponentascii_1(char **argp, CLIENT *clnt);
+QEL_API rpc_FloatAndEC *sysgetsensorvalue_1(char **argp, CLIENT *clnt);
+QEL_API int *syssetsensorvalue_1(rpc_SysSetSensorInfo *argp, CLIENT *clnt);
+QEL_API int *sysgetcomponentstatus_1(char **argp, CLIENT *clnt);
+QEL_API rpc_StringAndEC *sysgetcomponentstatusall_1(void *argp, CLIENT *clnt);
+QEL_API rpc_StringAndEC *sysgetesvaluesforcomponentxml_1(char **argp, CLIENT *clnt);
+QEL_API rpc_ConsoleConfig *sysgetconsoleconfig_1(void *argp, CLIENT *clnt);
+QEL_API int *syssetconsoleconfig_1(rpc_ConsoleConfig *argp, CLIENT *clnt);
+QEL_API rpc_StringAndEC *sysgetpresencedetectall_1(void *argp, CLIENT *clnt);
+QEL_API int *sysgetpresencedetect_1(char **argp, CLIENT *clnt);
+QEL_API int *syssetcpuconfiguration_1(rpc_CPUConfig *argp, CLIENT *clnt);
+QEL_API int *syssetsensorthresholds_1(rpc_SysSetSensorThresh *argp, CLIENT *clnt);
+QEL_API rpc_SysGetSensorThresh *sysgetsensorthresholds_1(char **argp, CLIENT *clnt);
+QEL_API rpc_SysGetVRMGoodness *sysgetvrmgoodness_1(int *argp, CLIENT *clnt);
+QEL_API int *registerpid_1(rpc_ProcessInfo *argp, CLIENT *clnt);
+QEL_API int *notify_1(int *argp, CLIENT *clnt);
+QEL_API char **internalstate_1(void *argp, CLIENT *clnt);
+QEL_API int *setdbglevel_1(int *argp, CLIENT *clnt);
+QEL_API rpc_FanDebugState *getfanstate_1(void *argp, CLIENT *clnt);
+
+/* ---------------------------------------------------------------------------------------------
+ * Server control.
+ * ------------------------------------------------------------------------------------------- */
+/* Asks the management server to stop. The thread never holds a handle afterwards. */
+QEL_API unsigned int qelStopServer(void);
+/* Asks the management server to configure itself; the handle stays open. */
+QEL_API unsigned int qelConfigureServer(void);
+/* Asks for a reboot of the service processor; the handle stays open. */
+QEL_API unsigned int qelRebootSP(void);
+
+/* ---------------------------------------------------------------------------------------------
+ * Network configuration. Addresses are 32-bit values with the first dotted number in the most
+ * significant byte (10.1.2.3 is 0x0A010203). configSelector is sent unchanged.
+ * ------------------------------------------------------------------------------------------- */
+/* Formats address as dotted-quad text into a new heap text. 7 for a NULL addressText, 8 when
+ * out of memory (*addressText is then NULL). */
+QEL_API unsigned int qelIPAddressToString(unsigned int address, char **addressText);
+/* Reads "%u.%u.%u.%u" (blanks before each number skipped, text after the fourth number
+ * ignored, "010" is ten). 7 for a NULL pointer; 4 when fewer than four numbers are read or one
+ * is above 255, leaving *address untouched. */
+QEL_API unsigned int qelStringToIPAddress(const char *addressText, unsigned int *address);
+/* Sends the date text unchanged. A NULL date cannot be sent: result 2. */
+QEL_API unsigned int qelSetDate(const char *date);
+/* Current time of this machine in UTC, "YYYY-MM-DD HH:MM:SS GMT" (23 characters), in a new heap
+ * text; no remote call. 4 for a NULL date, 8 when out of memory. */
+QEL_API unsigned int qelGetDate(char **date);
+
+/* Caller-side record of qelGetIP. The flags are 0 or 1; only those five bits are written. */
+typedef struct IPInfo {
+  unsigned int enabled : 1;
+  unsigned int ipAddressValid : 1;
+  unsigned int netmaskValid : 1;
+  unsigned int gatewayValid : 1;
+  unsigned int dhcp : 1;
+  unsigned int ipAddress; /* copied whatever its flag */
+  unsigned int netmask;
+  unsigned int gateway;
+  char label[32];                 /* at most 31 characters, NUL-filled */
+  unsigned char hardwareAddress[6]; /* zeros when the server reports none */
+} IPInfo;
+
+/* Reads one interface's settings into *info (may be NULL: only the result is returned). A label
+ * of 32 characters keeps its first 31. A hardware address of 1 to 5 bytes is copied and the
+ * missing bytes are zero. A label over 32 bytes or more than 6 address bytes fails the call (2). */
+QEL_API unsigned int qelGetIP(unsigned int configSelector, unsigned int interfaceId, IPInfo *info);
+/* qelGetIP handed out piecewise; every pointer may be NULL and each output is filled on its own
+ * pointer alone. Addresses the server marks absent give NULL; present ones a new dotted-quad
+ * text. label gets a new text, hardwareAddress a new 6-byte block. On 8 (out of memory) the
+ * texts already handed out stay with the caller and later outputs are untouched. */
+QEL_API unsigned int qelGetIP_Str(unsigned int configSelector, unsigned int interfaceId,
+                                  int *enabled, int *dhcp, char **ipAddress, char **netmask,
+                                  char **gateway, char **label, unsigned char **hardwareAddress);
+/* Writes one interface's settings. dhcp non-zero sends no addresses; otherwise a NULL address
+ * pointer sends that address absent, and an ipAddress of 0 sends the interface disabled. A NULL
+ * requestText sends "". */
+QEL_API unsigned int qelSetIP(unsigned int configSelector, unsigned int interfaceId,
+                              unsigned char enabled, int dhcp, const unsigned int *ipAddress,
+                              const unsigned int *netmask, const unsigned int *gateway,
+                              const char *requestText);
+/* qelSetIP with dotted-quad texts; NULL texts send the address absent. With enabled non-zero
+ * and dhcp 0 the texts are converted first: a malformed one gives 4 and nothing is sent. With
+ * enabled 0 and dhcp 0 every given text is sent present, as its address when it reads as one
+ * and as 0 otherwise. With dhcp non-zero the texts are ignored. */
+QEL_API unsigned int qelSetIP_Str(unsigned int configSelector, unsigned int interfaceId,
+                                  int enabled, int dhcp, const char *ipAddress,
+                                  const char *netmask, const char *gateway,
+                                  const char *requestText);
+
+/* Reads up to three DNS servers (0 for an absent one) and the DNS text (new heap copy). */
+QEL_API unsigned int qelGetDNS3(unsigned int configSelector, unsigned int *server1,
+                                unsigned int *server2, unsigned int *server3, char **dnsText);
+/* qelGetDNS3 for server 1 only. */
+QEL_API unsigned int qelGetDNS(unsigned int configSelector, unsigned int *server1,
+                               char **dnsText);
+/* *servers receives the present servers joined by ", " ("10.0.0.1, 10.0.0.3") in a new text, or
+ * NULL when none is present; dnsText as qelGetDNS3. */
+QEL_API unsigned int qelGetDNS_Str(unsigned int configSelector, char **servers, char **dnsText);
+/* Writes the DNS servers: a NULL pointer sends that server absent, a NULL dnsText sends "". */
+QEL_API unsigned int qelSetDNS3(unsigned int configSelector, const unsigned int *server1,
+                                const unsigned int *server2, const unsigned int *server3,
+                                const char *dnsText);
+/* qelSetDNS3 with servers 2 and 3 absent. */
+QEL_API unsigned int qelSetDNS(unsigned int configSelector, const unsigned int *server1,
+                               const char *dnsText);
+/* Up to three dotted-quad addresses separated by any run of spaces and commas; blanks before
+ * the first entry are skipped. Text after an address up to the next separator is ignored
+ * ("1.1.1.1;2.2.2.2" is one server). NULL or "" sends all three absent. A malformed entry or a
+ * leading comma gives 4, a fourth entry 26; nothing is sent then. */
+QEL_API unsigned int qelSetDNS_Str(unsigned int configSelector, const char *servers,
+                                   const char *dnsText);
+/* Reads the hostname into a new heap text. */
+QEL_API unsigned int qelGetHostname(unsigned int configSelector, char **hostname);
+/* Writes the hostname; NULL sends "". */
+QEL_API unsigned int qelSetHostname(unsigned int configSelector, const char *hostname);
+/* Asks the server to restore its defaults, sending *resetSelector. Sets a total timeout of 180 s
+ * on the thread's handle first; it stays for every later call until the handle is dropped. A
+ * NULL resetSelector is rejected with 4 before any connection or call. */
+QEL_API unsigned int qelResetToDefaultSettings(const unsigned short *resetSelector);
+
+/* ---------------------------------------------------------------------------------------------
+ * Platform control.
+ * ------------------------------------------------------------------------------------------- */
+/* Signed value replies: a negative reply -n gives result n. */
+/* Platform state; *platformState gets 0 on a negative reply. */
+QEL_API unsigned int qelPlatformGetState(int *platformState);
+/* Sends the action; actionOption travels as 0 to 255; a NULL actionText sends "". */
+QEL_API unsigned int qelPlatformSetAction(int actionCode, unsigned char actionOption,
+                                          int actionValue, const char *actionText);
+/* Power state; *powerState gets 0 on a negative reply. */
+QEL_API unsigned int qelPlatformGetPowerState(int *powerState);
+QEL_API unsigned int qelPlatformSetPowerState(int powerState);
+/* Power level; *powerLevel is untouched on a negative reply. */
+QEL_API unsigned int qelPlatformGetPowerLevel(int *powerLevel);
+QEL_API unsigned int qelPlatformSetPowerLevel(int powerLevel);
+/* Reason of the last shutdown. shutdownReason is required: NULL gives 4 before connecting. */
+QEL_API unsigned int qelPlatformGetShutdownReason(int *shutdownReason);
+/* Reports a machine-check event; a NULL eventText cannot be sent (result 2). */
+QEL_API unsigned int qelPlatformMachineCheckEvent(int eventValue1, int eventValue2,
+                                                  int eventValue3, const char *eventText);
+/* Reports a DIMM error; a NULL eventText cannot be sent (result 2). */
+QEL_API unsigned int qelPlatformLogDimmError(int eventValue1, int eventValue2, int eventValue3,
+                                             int eventValue4, const char *eventText);
+QEL_API unsigned int qelPlatformButton(int button);
+/* Platform type for typeKey. platformType is required and always receives the reply; a reply
+ * of 0 gives 4. A NULL typeKey cannot be sent (result 2). */
+QEL_API unsigned int qelPlatformGetType(const char *typeKey, int *platformType);
+
+/* ---------------------------------------------------------------------------------------------
+ * Sensor reports. Text reports are new heap texts; a NULL report pointer only returns the
+ * result. A NULL component cannot be sent (result 2) except where stated.
+ * ------------------------------------------------------------------------------------------- */
+QEL_API unsigned int qelSysGetSensorValuesXML(char **report);
+QEL_API unsigned int qelSysGetSensorValuesASCII(char **report);
+QEL_API unsigned int qelSysGetSensorValuesForComponentXML(const char *component, char **report);
+QEL_API unsigned int qelSysGetSensorValuesForComponentASCII(const char *component,
+                                                            char **report);
+/* Signed value reply; *status is untouched on a negative reply. */
+QEL_API unsigned int qelSysGetComponentStatus(const char *component, int *status);
+QEL_API unsigned int qelSysGetComponentStatusAll(char **report);
+/* A NULL component sends "". */
+QEL_API unsigned int qelSysGetESValuesForComponentXML(const char *component, char **report);
+QEL_API unsigned int qelSysGetPresenceDetectAll(char **report);
+/* Signed value reply. A NULL or empty component gives 4 (after the connection step). */
+QEL_API unsigned int qelSysGetPresenceDetect(const char *component, int *presence);
+
+/* ---------------------------------------------------------------------------------------------
+ * Sensor values and thresholds. A reading of -300.0 means no value is available.
+ * ------------------------------------------------------------------------------------------- */
+/* Caller-side thresholds: flags first (only their low 8 bits travel), then the values. */
+typedef struct SensorThresholds {
+  int thresholdFlag1;
+  int thresholdFlag2;
+  int thresholdFlag3;
+  int thresholdFlag4;
+  float threshold1;
+  float threshold2;
+  float threshold3;
+  float threshold4;
+} SensorThresholds;
+
+QEL_API unsigned int qelSysGetSensorValue(const char *sensorId, float *value);
+/* Sets a value. When the server answers 15 the sensor is read once more: 5 if it reads
+ * -300.0, else 15. */
+QEL_API unsigned int qelSysSetSensorValue(const char *sensorId, float value);
+/* Reads the sensor first and answers 5 without sending when it reads -300.0. thresholds is
+ * required. */
+QEL_API unsigned int qelSysSetSensorThresholds(const char *sensorId,
+                                               const SensorThresholds *thresholds);
+/* thresholds is required; flags come back as 0 to 255. */
+QEL_API unsigned int qelSysGetSensorThresholds(const char *sensorId,
+                                               SensorThresholds *thresholds);
+/* Writes exactly count values: the server's (at most 4), then zeros. */
+QEL_API unsigned int qelSysGetVRMGoodness(int vrmSelector, unsigned int count, int *values);
+
+/* ---------------------------------------------------------------------------------------------
+ * Sensor catalogue.
+ * ------------------------------------------------------------------------------------------- */
+/* Caller-side sensor description; each text is NUL-terminated and cut to its size less one. */
+typedef struct SensorInfo {
+  char text1[32];
+  char text2[64];
+  char text3[128];
+  char text4[32];
+  char text5[64];
+  char text6[32];
+  char text7[128];
+  int intValue1;
+  int intValue2;
+  float realValue1;
+  float realValue2;
+  float realValue3;
+  int intValue3;
+  int intValue4;
+  int intValue5;
+} SensorInfo;
+
+/* info is required. */
+QEL_API unsigned int qelGetSensorInfo(const char *sensorId, SensorInfo *info);
+/* *idList receives an array of *idCount separately allocated identifiers (no terminating
+ * entry); the caller frees each, then the array, also when the count is 0. Both outputs are
+ * required (4 before connecting); on any failure neither is written. */
+QEL_API unsigned int qelGetSensorList(int selector1, int selector2, unsigned int *idCount,
+                                      char ***idList);
+
+/* ---------------------------------------------------------------------------------------------
+ * Fan state.
+ * ------------------------------------------------------------------------------------------- */
+typedef struct FanState {
+  int debugValue1;
+  int debugValue2;
+  int debugValue3;
+  int debugValue4;
+  int debugValue5;
+  int debugValue7;
+  int debugValue8;
+  int entryCount;
+  int entries[16];
+} FanState;
+
+/* state is required. Copies the first entryCount entries; later entries keep their contents.
+ * A reply with an entryCount outside 0 to 16 is rejected with 4 and *state is untouched. */
+QEL_API unsigned int qelGetFanState(FanState *state);
+
+/* ---------------------------------------------------------------------------------------------
+ * Administration and identity.
+ * ------------------------------------------------------------------------------------------- */
+/* Reads the five console settings; every non-NULL output is written whenever a reply comes,
+ * whatever its errorCode, which is the result. */
+QEL_API unsigned int qelSysGetConsoleConfig(int *consoleValue1, int *consoleValue2,
+                                            int *consoleValue3, int *consoleValue4,
+                                            unsigned long *consoleValue5);
+QEL_API unsigned int qelSysSetConsoleConfig(int consoleValue1, int consoleValue2,
+                                            int consoleValue3, int consoleValue4,
+                                            unsigned long consoleValue5);
+QEL_API unsigned int qelSetCPUConfiguration(int cpuValue1, unsigned int cpuValue2,
+                                            unsigned int cpuValue3, int cpuValue4,
+                                            unsigned int cpuValue5);
+/* Product name from the "product-id" sensor and the map file /usr/local/config/prod_id_map
+ * (lines "hex-number|name"). productName is required. 18 when the file cannot be opened
+ * (checked first), 24 when the sensor read fails, 5 when no line matches; "N/A" for a reading
+ * of -300.0. */
+QEL_API unsigned int qelGetProductId(char **productName);
+QEL_API unsigned int qelGetPBMString(unsigned int pbmSelector, char **pbmText);
+/* A NULL pbmText sends "". */
+QEL_API unsigned int qelSetPBMString(unsigned int pbmSelector, const char *pbmText);
+QEL_API unsigned int qelRegisterPID(int pid, unsigned long processTag);
+QEL_API unsigned int qelNotify(int notification);
+/* The server's internal state as a new heap text, or NULL on any failure. */
+QEL_API char *qelInternalState(void);
+/* Returns the server's reply unchanged, or 0 on any failure (indistinguishable from a reply
+ * of 0). */
+QEL_API int qelSetDebugLevel(int debugLevel);
+
+#ifdef __cplusplus
+}
+#endif
+
+#endif /* QEL_H */

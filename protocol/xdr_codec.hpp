@@ -1,0 +1,85 @@
+// Codec helpers shared by every record codec.
+#pragma once
+
+#include <arpa/inet.h>
+
+#include <cstdint>
+
+#include "qel.h"
+
+namespace qel {
+
+// Strings carry no maximum on the wire.
+inline constexpr u_int kNoMaximum = 0xFFFFFFFFu;
+
+// An unbounded XDR string; also the codec of bare string arguments and replies.
+inline bool_t xdrText(XDR *xdrs, char **text) { return xdr_string(xdrs, text, kNoMaximum); }
+
+// The codec of procedures that send nothing.
+inline bool_t xdrNothing(XDR *, void *) { return xdr_void(); }
+
+namespace detail {
+
+inline bool_t primitive(XDR *xdrs, int *v) { return xdr_int(xdrs, v); }
+inline bool_t primitive(XDR *xdrs, unsigned int *v) { return xdr_u_int(xdrs, v); }
+// 32 bits on the wire whatever the width of unsigned long.
+inline bool_t primitive(XDR *xdrs, unsigned long *v) { return xdr_u_long(xdrs, v); }
+template <std::size_t N>
+bool_t primitive(XDR *xdrs, int (*v)[N]) {
+  for (int &item : *v) {
+    if (!xdr_int(xdrs, &item)) return FALSE;
+  }
+  return TRUE;
+}
+
+template <typename T>
+struct Words {
+  static constexpr unsigned kCount = 1;
+};
+template <std::size_t N>
+struct Words<int[N]> {
+  static constexpr unsigned kCount = N;
+};
+
+inline void store(int32_t *&slot, const int *v) { *slot++ = static_cast<int32_t>(htonl(static_cast<uint32_t>(*v))); }
+inline void store(int32_t *&slot, const unsigned int *v) { *slot++ = static_cast<int32_t>(htonl(*v)); }
+inline void store(int32_t *&slot, const unsigned long *v) {
+  *slot++ = static_cast<int32_t>(htonl(static_cast<uint32_t>(*v)));
+}
+template <std::size_t N>
+void store(int32_t *&slot, const int (*v)[N]) {
+  for (const int &item : *v) store(slot, &item);
+}
+
+inline uint32_t next(int32_t *&slot) { return ntohl(static_cast<uint32_t>(*slot++)); }
+inline void load(int32_t *&slot, int *v) { *v = static_cast<int32_t>(next(slot)); }
+inline void load(int32_t *&slot, unsigned int *v) { *v = next(slot); }
+inline void load(int32_t *&slot, unsigned long *v) { *v = next(slot); }
+template <std::size_t N>
+void load(int32_t *&slot, int (*v)[N]) {
+  for (int &item : *v) load(slot, &item);
+}
+
+}  // namespace detail
+
+// Codes a run of leading 32-bit fields (int, unsigned int, unsigned long, or int arrays). On
+// encode and decode it asks the stream for one inline block covering them all and moves the
+// words directly; when the stream refuses, and in the free direction, each field goes through
+// its XDR primitive. The bytes on the wire are the same either way.
+template <typename... Fields>
+bool_t xdrWords(XDR *xdrs, Fields *...fields) {
+  constexpr unsigned kBytes = 4 * (detail::Words<Fields>::kCount + ...);
+  if (xdrs->x_op == XDR_ENCODE || xdrs->x_op == XDR_DECODE) {
+    if (int32_t *slot = XDR_INLINE(xdrs, kBytes)) {
+      if (xdrs->x_op == XDR_ENCODE) {
+        (detail::store(slot, fields), ...);
+      } else {
+        (detail::load(slot, fields), ...);
+      }
+      return TRUE;
+    }
+  }
+  return (detail::primitive(xdrs, fields) && ...);
+}
+
+}  // namespace qel
