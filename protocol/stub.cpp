@@ -7,8 +7,8 @@ namespace qel {
 bool callProcedure(CLIENT *clnt, rpcproc_t number, xdrproc_t argCodec, void *argp,
                    xdrproc_t replyCodec, void *reply) {
   SigpipeGuard guard;
-  const clnt_stat status = clnt_call(clnt, number, argCodec, static_cast<caddr_t>(argp),
-                                     replyCodec, static_cast<caddr_t>(reply), kCallTimeout);
+  const clnt_stat status = clnt_call(clnt, number, argCodec, static_cast<caddr_t>(argp), replyCodec,
+                                     static_cast<caddr_t>(reply), kCallTimeout);
   if (status != RPC_SUCCESS) guard.swallowPending();
   return status == RPC_SUCCESS;
 }

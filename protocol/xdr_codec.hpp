@@ -4,6 +4,8 @@
 #include <arpa/inet.h>
 
 #include <cstdint>
+#include <cstdlib>
+#include <cstring>
 
 #include "qel.h"
 
@@ -41,8 +43,12 @@ struct Words<int[N]> {
   static constexpr unsigned kCount = N;
 };
 
-inline void store(int32_t *&slot, const int *v) { *slot++ = static_cast<int32_t>(htonl(static_cast<uint32_t>(*v))); }
-inline void store(int32_t *&slot, const unsigned int *v) { *slot++ = static_cast<int32_t>(htonl(*v)); }
+inline void store(int32_t *&slot, const int *v) {
+  *slot++ = static_cast<int32_t>(htonl(static_cast<uint32_t>(*v)));
+}
+inline void store(int32_t *&slot, const unsigned int *v) {
+  *slot++ = static_cast<int32_t>(htonl(*v));
+}
 inline void store(int32_t *&slot, const unsigned long *v) {
   *slot++ = static_cast<int32_t>(htonl(static_cast<uint32_t>(*v)));
 }
@@ -80,6 +86,41 @@ bool_t xdrWords(XDR *xdrs, Fields *...fields) {
     }
   }
   return (detail::primitive(xdrs, fields) && ...);
+}
+
+}  // namespace qel
+
+namespace qel {
+
+// A counted array without a useful maximum. Encoding and freeing are the C library's array
+// primitive; decoding lets the storage grow as elements actually arrive instead of trusting the
+// count, so a bogus count in a short reply fails without a huge allocation first. On failure the
+// elements decoded so far stay counted, so the free direction releases them.
+template <typename T>
+bool_t xdrUnboundedArray(XDR *xdrs, T **items, u_int *count, bool_t (*element)(XDR *, T *)) {
+  if (xdrs->x_op != XDR_DECODE || *items != nullptr) {
+    return xdr_array(xdrs, reinterpret_cast<char **>(items), count, kNoMaximum, sizeof(T),
+                     reinterpret_cast<xdrproc_t>(element));
+  }
+  u_int wanted = 0;
+  if (!xdr_u_int(xdrs, &wanted)) return FALSE;
+  *count = 0;
+  u_int capacity = 0;
+  for (u_int i = 0; i < wanted; ++i) {
+    if (i == capacity) {
+      const u_int grown = capacity == 0 ? (wanted < 64 ? wanted : 64)
+                                        : (wanted - capacity < capacity ? wanted : 2 * capacity);
+      void *larger = std::realloc(*items, static_cast<std::size_t>(grown) * sizeof(T));
+      if (larger == nullptr) return FALSE;
+      *items = static_cast<T *>(larger);
+      std::memset(static_cast<void *>(*items + capacity), 0,
+                  static_cast<std::size_t>(grown - capacity) * sizeof(T));
+      capacity = grown;
+    }
+    *count = i + 1;
+    if (!element(xdrs, *items + i)) return FALSE;
+  }
+  return TRUE;
 }
 
 }  // namespace qel

@@ -1,0 +1,31 @@
+// Platform request records and the stubs of the procedures that send them. The leading
+// integers of each record cross the stream through one inline block where it grants one.
+#include "protocol/procedures.hpp"
+
+using namespace qel;
+
+extern "C" {
+
+bool_t xdr_rpc_PlatformSetAction(XDR *xdrs, rpc_PlatformSetAction *record) {
+  return xdrWords(xdrs, &record->actionCode, &record->actionOption, &record->actionValue) &&
+         xdrText(xdrs, &record->actionText);
+}
+
+bool_t xdr_rpc_PlatformMCEvent(XDR *xdrs, rpc_PlatformMCEvent *record) {
+  return xdrWords(xdrs, &record->eventValue1, &record->eventValue2, &record->eventValue3) &&
+         xdrText(xdrs, &record->eventText);
+}
+
+bool_t xdr_rpc_PlatformDimmEvent(XDR *xdrs, rpc_PlatformDimmEvent *record) {
+  return xdrWords(xdrs, &record->eventValue1, &record->eventValue2, &record->eventValue3,
+                  &record->eventValue4) &&
+         xdrText(xdrs, &record->eventText);
+}
+
+// clang-format off
+int *platformsetaction_1(rpc_PlatformSetAction *argp, CLIENT *clnt) { return proc::PlatformSetAction::call(argp, clnt); }
+int *platformmcevent_1(rpc_PlatformMCEvent *argp, CLIENT *clnt) { return proc::PlatformMCEvent::call(argp, clnt); }
+int *platformdimmevent_1(rpc_PlatformDimmEvent *argp, CLIENT *clnt) { return proc::PlatformDimmEvent::call(argp, clnt); }
+// clang-format on
+
+}  // extern "C"
