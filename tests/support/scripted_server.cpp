@@ -1,0 +1,286 @@
+#include "scripted_server.hpp"
+
+#include <arpa/inet.h>
+#include <netinet/in.h>
+#include <rpc/pmap_clnt.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+#include <cstring>
+#include <random>
+#include <stdexcept>
+
+namespace qel::test {
+namespace {
+
+constexpr uint32_t kLastFragment = 0x80000000u;
+constexpr uint32_t kCall = 0;
+constexpr uint32_t kReply = 1;
+constexpr uint32_t kAccepted = 0;
+constexpr uint32_t kSuccess = 0;
+constexpr uint32_t kProcUnavail = 3;
+constexpr uint32_t kGarbageArgs = 4;
+
+bool readAll(int fd, uint8_t *data, std::size_t size) {
+  while (size > 0) {
+    const ssize_t n = recv(fd, data, size, 0);
+    if (n <= 0) return false;
+    data += n;
+    size -= static_cast<std::size_t>(n);
+  }
+  return true;
+}
+
+bool writeAll(int fd, const uint8_t *data, std::size_t size) {
+  while (size > 0) {
+    const ssize_t n = send(fd, data, size, MSG_NOSIGNAL);
+    if (n <= 0) return false;
+    data += n;
+    size -= static_cast<std::size_t>(n);
+  }
+  return true;
+}
+
+// One record of the record-marking standard: fragments until the last one.
+bool readRecord(int fd, Bytes &record) {
+  record.clear();
+  for (;;) {
+    uint8_t mark[4];
+    if (!readAll(fd, mark, 4)) return false;
+    const uint32_t header =
+        (uint32_t{mark[0]} << 24) | (uint32_t{mark[1]} << 16) | (uint32_t{mark[2]} << 8) | mark[3];
+    const std::size_t length = header & ~kLastFragment;
+    const std::size_t start = record.size();
+    record.resize(start + length);
+    if (length > 0 && !readAll(fd, record.data() + start, length)) return false;
+    if (header & kLastFragment) return true;
+  }
+}
+
+bool writeRecord(int fd, const Bytes &message) {
+  Bytes framed = words({kLastFragment | static_cast<uint32_t>(message.size())});
+  framed.insert(framed.end(), message.begin(), message.end());
+  return writeAll(fd, framed.data(), framed.size());
+}
+
+class Reader {
+ public:
+  explicit Reader(const Bytes &bytes) : bytes_(bytes) {}
+  bool word(uint32_t &out) {
+    if (pos_ + 4 > bytes_.size()) return false;
+    out = (uint32_t{bytes_[pos_]} << 24) | (uint32_t{bytes_[pos_ + 1]} << 16) |
+          (uint32_t{bytes_[pos_ + 2]} << 8) | bytes_[pos_ + 3];
+    pos_ += 4;
+    return true;
+  }
+  bool skipOpaqueAuth() {
+    uint32_t flavor, length;
+    if (!word(flavor) || !word(length)) return false;
+    const std::size_t padded = (length + 3u) & ~3u;
+    if (pos_ + padded > bytes_.size()) return false;
+    pos_ += padded;
+    return true;
+  }
+  Bytes rest() const { return Bytes(bytes_.begin() + static_cast<long>(pos_), bytes_.end()); }
+
+ private:
+  const Bytes &bytes_;
+  std::size_t pos_ = 0;
+};
+
+uint32_t unusedProgramNumber() {
+  std::random_device seed;
+  std::mt19937 generator(seed());
+  std::uniform_int_distribution<uint32_t> transient(0x40000000u, 0x5FFFFFFFu);
+  for (;;) {
+    const uint32_t candidate = transient(generator);
+    sockaddr_in loopback{};
+    loopback.sin_family = AF_INET;
+    loopback.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    if (pmap_getport(&loopback, candidate, 1, IPPROTO_TCP) == 0) return candidate;
+  }
+}
+
+}  // namespace
+
+ScriptedServer::ScriptedServer() {
+  listener_ = socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+  sockaddr_in address{};
+  address.sin_family = AF_INET;
+  address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+  socklen_t length = sizeof address;
+  if (listener_ < 0 || bind(listener_, reinterpret_cast<sockaddr *>(&address), length) != 0 ||
+      listen(listener_, 128) != 0 ||
+      getsockname(listener_, reinterpret_cast<sockaddr *>(&address), &length) != 0) {
+    throw std::runtime_error("scripted server: cannot listen on 127.0.0.1");
+  }
+  port_ = ntohs(address.sin_port);
+  program_ = unusedProgramNumber();
+  if (!pmap_set(program_, 1, IPPROTO_TCP, port_)) {
+    throw std::runtime_error("scripted server: cannot register with rpcbind (is it running?)");
+  }
+  registered_ = true;
+  acceptor_ = std::thread([this] { acceptLoop(); });
+}
+
+ScriptedServer::~ScriptedServer() {
+  shutDown();
+  if (acceptor_.joinable()) acceptor_.join();
+  for (std::thread &worker : workers_) worker.join();
+  close(listener_);
+}
+
+void ScriptedServer::shutDown() {
+  std::lock_guard lock(mutex_);
+  if (registered_) pmap_unset(program_, 1);
+  registered_ = false;
+  stopping_ = true;
+  ::shutdown(listener_, SHUT_RDWR);
+  for (int fd : connectionFds_) ::shutdown(fd, SHUT_RDWR);
+  changed_.notify_all();
+}
+
+void ScriptedServer::acceptLoop() {
+  for (;;) {
+    const int fd = accept4(listener_, nullptr, nullptr, SOCK_CLOEXEC);
+    std::lock_guard lock(mutex_);
+    if (fd < 0 || stopping_) {
+      if (fd >= 0) close(fd);
+      return;
+    }
+    const int id = ++accepted_;
+    ++open_;
+    connectionFds_.push_back(fd);
+    workers_.emplace_back([this, fd, id] { serve(fd, id); });
+  }
+}
+
+void ScriptedServer::serve(int fd, int id) {
+  Bytes record;
+  while (readRecord(fd, record) && handle(fd, record, id)) {
+  }
+  std::lock_guard lock(mutex_);
+  std::erase(connectionFds_, fd);
+  close(fd);
+  --open_;
+  changed_.notify_all();
+}
+
+Reply ScriptedServer::nextReply(const ReceivedCall &call) {
+  Responder responder;
+  {
+    std::lock_guard lock(mutex_);
+    auto queued = queued_.find(call.procedure);
+    if (queued != queued_.end() && !queued->second.empty()) {
+      Reply reply = std::move(queued->second.front());
+      queued->second.pop_front();
+      return reply;
+    }
+    auto standing = standing_.find(call.procedure);
+    if (standing == standing_.end()) return Reply::procUnavail();
+    responder = standing->second;
+  }
+  return responder(call);
+}
+
+void ScriptedServer::answerWith(uint32_t procedure, Responder responder) {
+  std::lock_guard lock(mutex_);
+  standing_[procedure] = std::move(responder);
+}
+
+void ScriptedServer::answer(uint32_t procedure, Reply reply) {
+  answerWith(procedure, [reply = std::move(reply)](const ReceivedCall &) { return reply; });
+}
+
+// Answers one call; false ends the connection.
+bool ScriptedServer::handle(int fd, const Bytes &record, int id) {
+  Reader reader(record);
+  uint32_t xid, type, rpcVersion;
+  ReceivedCall call;
+  call.connection = id;
+  if (!reader.word(xid) || !reader.word(type) || type != kCall || !reader.word(rpcVersion) ||
+      !reader.word(call.program) || !reader.word(call.version) || !reader.word(call.procedure) ||
+      !reader.skipOpaqueAuth() || !reader.skipOpaqueAuth()) {
+    return false;
+  }
+  call.arguments = reader.rest();
+  const Reply reply = nextReply(call);
+  {
+    std::lock_guard lock(mutex_);
+    log_.push_back(call);
+  }
+  if (reply.delay.count() > 0) std::this_thread::sleep_for(reply.delay);
+
+  Bytes message = words({xid, kReply});
+  const Bytes acceptedHeader = words({kAccepted, AUTH_NONE, 0});
+  switch (reply.kind) {
+    case Reply::Kind::kDrop:
+      return false;
+    case Reply::Kind::kHang: {
+      // Keep the connection open, unanswered, until the client gives up or the server stops.
+      uint8_t ignored;
+      while (recv(fd, &ignored, 1, 0) > 0) {
+      }
+      return false;
+    }
+    case Reply::Kind::kMessage:
+      message.insert(message.end(), reply.bytes.begin(), reply.bytes.end());
+      break;
+    case Reply::Kind::kProcUnavail:
+    case Reply::Kind::kGarbageArgs:
+      message =
+          concat({message, acceptedHeader,
+                  words({reply.kind == Reply::Kind::kProcUnavail ? kProcUnavail : kGarbageArgs})});
+      break;
+    case Reply::Kind::kBody:
+      message = concat({message, acceptedHeader, words({kSuccess}), reply.bytes});
+      break;
+  }
+  return writeRecord(fd, message);
+}
+
+void ScriptedServer::answerOnce(uint32_t procedure, Reply reply) {
+  std::lock_guard lock(mutex_);
+  queued_[procedure].push_back(std::move(reply));
+}
+
+std::vector<ReceivedCall> ScriptedServer::calls() const {
+  std::lock_guard lock(mutex_);
+  return log_;
+}
+
+std::vector<ReceivedCall> ScriptedServer::callsOf(uint32_t procedure) const {
+  std::lock_guard lock(mutex_);
+  std::vector<ReceivedCall> matching;
+  for (const ReceivedCall &call : log_) {
+    if (call.procedure == procedure) matching.push_back(call);
+  }
+  return matching;
+}
+
+std::size_t ScriptedServer::callCount() const {
+  std::lock_guard lock(mutex_);
+  return log_.size();
+}
+
+void ScriptedServer::clearLog() {
+  std::lock_guard lock(mutex_);
+  log_.clear();
+}
+
+int ScriptedServer::connectionsAccepted() const {
+  std::lock_guard lock(mutex_);
+  return accepted_;
+}
+
+int ScriptedServer::connectionsOpen() const {
+  std::lock_guard lock(mutex_);
+  return open_;
+}
+
+bool ScriptedServer::waitForOpenConnections(int count, std::chrono::milliseconds limit) const {
+  std::unique_lock lock(mutex_);
+  return changed_.wait_for(lock, limit, [&] { return open_ == count; });
+}
+
+}  // namespace qel::test

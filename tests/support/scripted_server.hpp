@@ -1,0 +1,133 @@
+// A real ONC RPC server on 127.0.0.1 for end-to-end tests: registered with rpcbind under a
+// random program number, answering each procedure as the test scripts it, logging every call
+// it receives, and misbehaving on request.
+#pragma once
+
+#include <rpc/rpc.h>
+
+#include <chrono>
+#include <condition_variable>
+#include <cstdint>
+#include <deque>
+#include <functional>
+#include <map>
+#include <mutex>
+#include <thread>
+#include <vector>
+
+#include "xdr_bytes.hpp"
+
+namespace qel::test {
+
+// What the server does with one call.
+struct Reply {
+  enum class Kind {
+    kBody,         // an accepted, successful reply carrying `bytes` as its result
+    kMessage,      // `bytes` verbatim after the transaction id: any reply at all
+    kDrop,         // close the connection without answering
+    kHang,         // never answer; the connection stays open
+    kProcUnavail,  // the RPC layer's "procedure unavailable"
+    kGarbageArgs,  // the RPC layer's "garbage arguments"
+  };
+  Kind kind = Kind::kBody;
+  Bytes bytes;
+  std::chrono::milliseconds delay{0};  // wait this long before acting
+
+  static Reply body(Bytes b) { return {Kind::kBody, std::move(b)}; }
+  static Reply integer(int32_t value) { return body(encodeInt(value)); }
+  template <typename T>
+  static Reply record(bool_t (*codec)(XDR *, T *), const T &value) {
+    return body(encode(codec, value));
+  }
+  static Reply message(Bytes b) { return {Kind::kMessage, std::move(b)}; }
+  static Reply drop() { return {Kind::kDrop, {}}; }
+  static Reply hang() { return {Kind::kHang, {}}; }
+  static Reply procUnavail() { return {Kind::kProcUnavail, {}}; }
+  static Reply garbageArgs() { return {Kind::kGarbageArgs, {}}; }
+  // The first `keep` bytes of a result only: a reply cut short.
+  Reply cutTo(std::size_t keep) const {
+    Reply r = *this;
+    r.bytes.resize(std::min(keep, r.bytes.size()));
+    return r;
+  }
+  Reply after(std::chrono::milliseconds wait) const {
+    Reply r = *this;
+    r.delay = wait;
+    return r;
+  }
+};
+
+// One call as the server received it.
+struct ReceivedCall {
+  uint32_t program = 0;
+  uint32_t version = 0;
+  uint32_t procedure = 0;
+  Bytes arguments;  // the encoded argument, as it arrived
+  int connection = 0;
+};
+
+class ScriptedServer {
+ public:
+  ScriptedServer();
+  ~ScriptedServer();
+  ScriptedServer(const ScriptedServer &) = delete;
+  ScriptedServer &operator=(const ScriptedServer &) = delete;
+
+  uint32_t program() const { return program_; }
+  uint16_t port() const { return port_; }
+
+  using Responder = std::function<Reply(const ReceivedCall &)>;
+
+  // Every later call of `procedure` gets `reply` (until changed).
+  void answer(uint32_t procedure, Reply reply);
+  // Every later call of `procedure` gets what `responder` makes of it.
+  void answerWith(uint32_t procedure, Responder responder);
+  // The next call of `procedure` gets `reply`; queued replies go before the standing answer.
+  void answerOnce(uint32_t procedure, Reply reply);
+
+  std::vector<ReceivedCall> calls() const;
+  std::vector<ReceivedCall> callsOf(uint32_t procedure) const;
+  std::size_t callCount() const;
+  void clearLog();
+
+  // The arguments of the last call of `procedure`, decoded with `codec`.
+  template <typename T>
+  Decoded<T> lastArgument(uint32_t procedure, bool_t (*codec)(XDR *, T *)) const {
+    auto received = callsOf(procedure);
+    return decode(codec, received.empty() ? Bytes{} : received.back().arguments);
+  }
+
+  int connectionsAccepted() const;
+  int connectionsOpen() const;
+  // Waits (bounded) until exactly `count` connections are open; true when reached.
+  bool waitForOpenConnections(int count, std::chrono::milliseconds limit) const;
+
+  // Removes the registration and closes every connection, as a server that died would.
+  void shutDown();
+
+ private:
+  void acceptLoop();
+  void serve(int fd, int id);
+  bool handle(int fd, const Bytes &record, int id);
+  Reply nextReply(const ReceivedCall &call);
+
+  uint32_t program_ = 0;
+  uint16_t port_ = 0;
+  int listener_ = -1;
+  bool registered_ = false;
+
+  mutable std::mutex mutex_;
+  mutable std::condition_variable changed_;
+  std::map<uint32_t, Responder> standing_;
+  std::map<uint32_t, std::deque<Reply>> queued_;
+  std::vector<ReceivedCall> log_;
+  std::vector<int> connectionFds_;
+  int accepted_ = 0;
+  int open_ = 0;
+  bool stopping_ = false;
+
+  std::thread acceptor_;
+  std::vector<std::thread> workers_;
+};
+
+}  // namespace qel::test
