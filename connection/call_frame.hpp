@@ -86,6 +86,13 @@ inline unsigned int copyText(const char *text, char **out) {
   return *out != nullptr ? RESULT_OK : RESULT_NO_RESOURCES;
 }
 
+// A text field of a request. A null string cannot be encoded, so a caller's null travels as
+// the empty text; the codec only reads it.
+inline char *textOrEmpty(const char *text) {
+  static char empty[] = "";
+  return const_cast<char *>(text != nullptr ? text : empty);
+}
+
 // Code-and-text reply: errorCode is the result; on success the text is copied to *out.
 struct TextReply {
   char **out;
