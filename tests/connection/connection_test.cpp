@@ -1,0 +1,190 @@
+// The per-thread connection under real conditions: results, remembered host and program,
+// the QELPROGID override, and the life of a thread's handle.
+#include <fcntl.h>
+#include <gtest/gtest.h>
+#include <net/if.h>
+#include <sched.h>
+#include <sys/ioctl.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <cstdlib>
+#include <cstring>
+#include <thread>
+
+#include "server_test.hpp"
+
+namespace qel::test {
+namespace {
+
+constexpr uint32_t kConfigure = 2;
+
+// Restores QELPROGID as it was when the test started.
+class EnvironmentGuard {
+ public:
+  EnvironmentGuard() {
+    if (const char *v = std::getenv("QELPROGID")) saved_ = v;
+  }
+  ~EnvironmentGuard() {
+    if (saved_.empty()) {
+      unsetenv("QELPROGID");
+    } else {
+      setenv("QELPROGID", saved_.c_str(), 1);
+    }
+  }
+
+ private:
+  std::string saved_;
+};
+
+class ConnectionTest : public ServerTest {
+ protected:
+  void SetUp() override {
+    ServerTest::SetUp();
+    server.answer(kConfigure, Reply::integer(0));
+  }
+  EnvironmentGuard environment;
+};
+
+TEST_F(ConnectionTest, DisconnectGivesZeroThenNotConnected) {
+  EXPECT_NE(handle(), nullptr);
+  EXPECT_EQ(qelDisconnect(), RESULT_OK);
+  EXPECT_EQ(qelDisconnect(), RESULT_NOT_CONNECTED);
+  EXPECT_EQ(qelDisconnectConnection(nullptr), RESULT_NOT_CONNECTED);
+  EXPECT_TRUE(server.waitForOpenConnections(0, std::chrono::seconds(5)));
+}
+
+TEST_F(ConnectionTest, ConnectOnAThreadWithAHandleChangesNothing) {
+  EXPECT_EQ(qelConnect("no-such-host.invalid", 7), RESULT_OK);
+  qelDisconnect();
+  // Had the call above been remembered, this would go to host "no-such-host.invalid".
+  EXPECT_EQ(qelConfigureServer(), RESULT_OK);
+  EXPECT_EQ(server.callsOf(kConfigure).size(), 1u);
+}
+
+TEST_F(ConnectionTest, UnregisteredProgramGivesNotRegisteredAndWritesNothing) {
+  ScriptedServer other;  // a number known to be free once `other` is gone
+  const uint32_t unregistered = other.program();
+  other.shutDown();
+  qelDisconnect();
+  EXPECT_EQ(qelConnect(nullptr, unregistered), RESULT_NOT_REGISTERED);
+  EXPECT_EQ(handle(), nullptr);
+  EXPECT_EQ(qelConfigureServer(), RESULT_NOT_REGISTERED);
+  EXPECT_EQ(qelDisconnect(), RESULT_NOT_CONNECTED);
+  ASSERT_EQ(qelConnect(nullptr, server.program()), RESULT_OK);
+}
+
+TEST_F(ConnectionTest, RememberedHostAndProgramHoldForEveryThread) {
+  qelDisconnect();
+  static const char kHost[] = "127.0.0.1";
+  ASSERT_EQ(qelConnect(kHost, server.program()), RESULT_OK);
+  unsigned int fromOtherThread = 99;
+  std::thread([&] {
+    fromOtherThread = qelConfigureServer();
+    qelDisconnect();
+  }).join();
+  EXPECT_EQ(fromOtherThread, RESULT_OK);
+  EXPECT_EQ(server.callsOf(kConfigure).size(), 1u);
+  static const char kLocal[] = "localhost";
+  qelDisconnect();
+  ASSERT_EQ(qelConnect(kLocal, 0), RESULT_OK);
+}
+
+struct ProgIdCase {
+  const char *name;
+  std::string value;  // "" leaves the variable unset
+  bool reachesServer;
+};
+
+TEST_F(ConnectionTest, ProgramNumberZeroReadsQelprogid) {
+  const std::string decimal = std::to_string(server.program());
+  char hex[32];
+  snprintf(hex, sizeof hex, "0x%X", server.program());
+  const ProgIdCase cases[] = {
+      {"decimal", decimal, true},
+      {"leading blanks and sign", "  +" + decimal, true},
+      {"hexadecimal reads as 0", hex, false},
+      {"not a number reads as 0", "abc", false},
+      {"unset keeps the remembered number", "", true},
+  };
+  for (const ProgIdCase &c : cases) {
+    SCOPED_TRACE(c.name);
+    // Remember the server's program, then connect with 0 under the case's environment.
+    qelDisconnect();
+    unsetenv("QELPROGID");
+    ASSERT_EQ(qelConnect(nullptr, server.program()), RESULT_OK);
+    qelDisconnect();
+    if (!c.value.empty()) setenv("QELPROGID", c.value.c_str(), 1);
+    const unsigned int rc = qelConnect(nullptr, 0);
+    EXPECT_EQ(rc, c.reachesServer ? RESULT_OK : RESULT_NOT_REGISTERED);
+  }
+}
+
+TEST_F(ConnectionTest, ProgramFromEnvironmentIsRememberedForLaterThreads) {
+  ScriptedServer other;
+  other.answer(kConfigure, Reply::integer(0));
+  qelDisconnect();
+  ASSERT_EQ(qelConnect(nullptr, other.program()), RESULT_OK);
+  qelDisconnect();
+  const auto configureOnNewThread = [] {
+    unsigned int rc = 99;
+    std::thread([&] {
+      rc = qelConfigureServer();
+      qelDisconnect();
+    }).join();
+    return rc;
+  };
+  // The environment wins over the remembered number, and is remembered itself.
+  setenv("QELPROGID", std::to_string(server.program()).c_str(), 1);
+  EXPECT_EQ(configureOnNewThread(), RESULT_OK);
+  unsetenv("QELPROGID");
+  EXPECT_EQ(configureOnNewThread(), RESULT_OK);
+  EXPECT_EQ(server.callsOf(kConfigure).size(), 2u);
+  EXPECT_EQ(other.callCount(), 0u);
+}
+
+TEST_F(ConnectionTest, EndingThreadClosesItsConnection) {
+  qelDisconnect();
+  ASSERT_TRUE(server.waitForOpenConnections(0, std::chrono::seconds(5)));
+  std::thread([] { EXPECT_EQ(qelConfigureServer(), RESULT_OK); }).join();
+  EXPECT_EQ(server.connectionsAccepted(), 2);
+  EXPECT_TRUE(server.waitForOpenConnections(0, std::chrono::seconds(5)))
+      << "the thread's handle outlived the thread";
+}
+
+TEST_F(ConnectionTest, HandleSocketIsCloseOnExec) {
+  int fd = -1;
+  ASSERT_TRUE(clnt_control(handle(), CLGET_FD, reinterpret_cast<char *>(&fd)));
+  EXPECT_TRUE(fcntl(fd, F_GETFD) & FD_CLOEXEC);
+}
+
+// Runs `body` in a child process inside a new network namespace whose loopback is up but has
+// no port mapper; returns the child's exit status, or -1 when namespaces are not permitted.
+int inEmptyNetwork(int (*body)()) {
+  const pid_t child = fork();
+  if (child == 0) {
+    if (unshare(CLONE_NEWNET) != 0) _exit(200);
+    const int s = socket(AF_INET, SOCK_DGRAM, 0);
+    ifreq request{};
+    strncpy(request.ifr_name, "lo", IFNAMSIZ - 1);
+    request.ifr_flags = IFF_UP | IFF_LOOPBACK | IFF_RUNNING;
+    if (s < 0 || ioctl(s, SIOCSIFFLAGS, &request) != 0) _exit(201);
+    _exit(body());
+  }
+  int status = 0;
+  waitpid(child, &status, 0);
+  if (!WIFEXITED(status) || WEXITSTATUS(status) >= 200) return -1;
+  return WEXITSTATUS(status);
+}
+
+TEST(ConnectionWithoutPortMapper, RefusedConnectionGivesConnectionRefused) {
+  const int result = inEmptyNetwork([] {
+    qelDisconnect();
+    return static_cast<int>(qelConnect(nullptr, 0x20000001));
+  });
+  if (result < 0) GTEST_SKIP() << "network namespaces are not permitted here";
+  EXPECT_EQ(static_cast<unsigned int>(result), RESULT_CONNECTION_REFUSED);
+}
+
+}  // namespace
+}  // namespace qel::test
