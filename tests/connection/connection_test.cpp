@@ -188,3 +188,18 @@ TEST(ConnectionWithoutPortMapper, RefusedConnectionGivesConnectionRefused) {
 
 }  // namespace
 }  // namespace qel::test
+
+namespace qel::test {
+namespace {
+
+TEST(HostConnectionLock, KeepsErrnoAcrossLockAndUnlock) {
+  errno = EHOSTDOWN;
+  lockSharedRPCConnectionMutex();
+  EXPECT_EQ(errno, EHOSTDOWN);
+  errno = ECONNREFUSED;
+  unlockSharedRPCConnectionMutex();
+  EXPECT_EQ(errno, ECONNREFUSED);
+}
+
+}  // namespace
+}  // namespace qel::test

@@ -1,0 +1,110 @@
+// Client creation failures that cannot be produced on demand, injected by standing in for the
+// RPC layer's clnt_create, and the connection lock seen from the host's side.
+#include <dlfcn.h>
+#include <gtest/gtest.h>
+
+#include <cerrno>
+#include <string>
+#include <vector>
+
+#include "server_test.hpp"
+
+namespace {
+
+struct Injection {
+  bool armed = false;
+  clnt_stat status = RPC_SUCCESS;
+  int systemError = 0;  // for RPC_SYSTEMERROR
+  int errnoLeft = 0;    // errno as the failed creation leaves it
+};
+Injection injection;
+std::vector<std::string> events;
+bool locked = false;
+
+}  // namespace
+
+// The host's connection lock, recorded.
+extern "C" void lockSharedRPCConnectionMutex(void) {
+  events.push_back("lock");
+  locked = true;
+}
+extern "C" void unlockSharedRPCConnectionMutex(void) {
+  events.push_back("unlock");
+  locked = false;
+  errno = EPERM;  // a careless host lock; the library must not depend on errno surviving it
+}
+
+extern "C" CLIENT *clnt_create(const char *host, const rpcprog_t program, const rpcvers_t version,
+                               const char *protocol) {
+  events.push_back(locked ? "create under lock" : "create unlocked");
+  if (injection.armed) {
+    rpc_createerr.cf_stat = injection.status;
+    rpc_createerr.cf_error.re_errno = injection.systemError;
+    errno = injection.errnoLeft;
+    return nullptr;
+  }
+  using Create = CLIENT *(*)(const char *, rpcprog_t, rpcvers_t, const char *);
+  static const auto real = reinterpret_cast<Create>(dlsym(RTLD_NEXT, "clnt_create"));
+  return real(host, program, version, protocol);
+}
+
+namespace qel::test {
+namespace {
+
+struct CreationCase {
+  const char *name;
+  clnt_stat status;
+  int systemError;
+  int errnoLeft;
+  unsigned int expected;
+};
+
+const CreationCase kCases[] = {
+    {"refused", RPC_SYSTEMERROR, ECONNREFUSED, 0, RESULT_CONNECTION_REFUSED},
+    {"access denied", RPC_SYSTEMERROR, EACCES, 0, RESULT_CONNECTION_REFUSED},
+    {"host unreachable", RPC_SYSTEMERROR, EHOSTUNREACH, 0, RESULT_HOST_UNREACHABLE},
+    {"host down", RPC_SYSTEMERROR, EHOSTDOWN, 0, RESULT_HOST_DOWN},
+    {"out of memory", RPC_SYSTEMERROR, ENOMEM, 0, RESULT_NO_RESOURCES},
+    {"other system error", RPC_SYSTEMERROR, ETIMEDOUT, 0, RESULT_NO_RESOURCES},
+    {"not registered", RPC_PROGNOTREGISTERED, 0, 0, RESULT_NOT_REGISTERED},
+    {"unknown host", RPC_UNKNOWNHOST, 0, 0, RESULT_NO_RESOURCES},
+    {"errno outside a system error", RPC_UNKNOWNPROTO, 0, EHOSTUNREACH, RESULT_HOST_UNREACHABLE},
+};
+
+TEST(CreationFaults, EachFailureMapsToItsResultAndLeavesNoHandle) {
+  ScriptedServer server;
+  server.answer(2, Reply::integer(0));
+  for (const CreationCase &c : kCases) {
+    SCOPED_TRACE(c.name);
+    qelDisconnect();
+    injection = {true, c.status, c.systemError, c.errnoLeft};
+    EXPECT_EQ(qelConnect(nullptr, server.program()), c.expected);
+    EXPECT_EQ(qelConfigureServer(), c.expected) << "every remote operation reports it";
+    EXPECT_EQ(qelDisconnect(), RESULT_NOT_CONNECTED);
+    injection.armed = false;
+    EXPECT_EQ(qelConfigureServer(), RESULT_OK) << "the next attempt connects";
+  }
+  EXPECT_EQ(server.callsOf(2).size(), std::size(kCases));
+}
+
+TEST(CreationFaults, LockIsTakenExactlyAroundClientCreation) {
+  ScriptedServer server;
+  qelDisconnect();
+  events.clear();
+  ASSERT_EQ(qelConnect(nullptr, server.program()), RESULT_OK);
+  EXPECT_EQ(events, (std::vector<std::string>{"lock", "create under lock", "unlock"}));
+
+  events.clear();
+  EXPECT_EQ(qelConnect(nullptr, server.program()), RESULT_OK);
+  EXPECT_TRUE(events.empty()) << "a thread with a handle creates nothing";
+
+  qelDisconnect();
+  events.clear();
+  injection = {true, RPC_SYSTEMERROR, EHOSTDOWN, 0};
+  EXPECT_EQ(qelConnect(nullptr, server.program()), RESULT_HOST_DOWN);
+  injection.armed = false;
+  EXPECT_EQ(events, (std::vector<std::string>{"lock", "create under lock", "unlock"}));
+}
+
+}  // namespace
+}  // namespace qel::test
