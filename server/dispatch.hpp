@@ -1,0 +1,23 @@
+// Turns decoded ONC RPC requests into calls on the simulated SP and sends the replies.
+#pragma once
+
+#include <rpc/rpc.h>
+
+#include <functional>
+
+#include "server/sp_state.hpp"
+
+namespace qel::simd {
+
+// What only the server around the SP can do.
+struct ServerControls {
+  std::function<void()> stop;      // end the server once the reply is out
+  std::function<int()> configure;  // reload the scenario; a result code
+};
+
+// Answers one request of the program's version 1: procedure 0, the 48 management procedures,
+// or "procedure unavailable". Arguments that do not decode get "garbage arguments".
+void dispatchRequest(svc_req *request, SVCXPRT *transport, SpState &state,
+                     const ServerControls &controls);
+
+}  // namespace qel::simd

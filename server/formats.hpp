@@ -1,0 +1,29 @@
+// Text forms the server reads and writes: dotted-quad addresses, hardware addresses, dates.
+#pragma once
+
+#include <array>
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <string_view>
+
+namespace qel::simd {
+
+// Strict dotted-quad: exactly four decimal numbers of 0 to 255, nothing else.
+std::optional<uint32_t> parseAddress(std::string_view text);
+std::string formatAddress(uint32_t address);
+
+// "02:00:5e:10:00:01" (hexadecimal pairs separated by colons).
+std::optional<std::array<uint8_t, 6>> parseHardwareAddress(std::string_view text);
+std::string formatHardwareAddress(const std::array<uint8_t, 6> &address);
+
+// "YYYY-MM-DD HH:MM:SS", a "T" allowed in place of the blank, optionally followed by " GMT",
+// " UTC" or "Z"; always UTC. Seconds since the epoch.
+std::optional<int64_t> parseDate(std::string_view text);
+// "YYYY-MM-DD HH:MM:SS GMT", the form the library's qelGetDate produces.
+std::string formatDate(int64_t secondsSinceEpoch);
+
+// True when the mask is a run of one bits followed by zero bits.
+bool isContiguousNetmask(uint32_t netmask);
+
+}  // namespace qel::simd
