@@ -20,7 +20,7 @@ bool_t xdr_rpc_IPState(XDR *xdrs, rpc_IPState *record) {
                   &record->gateway) &&
          xdr_u_char(xdrs, &record->enabled) && xdr_u_char(xdrs, &record->ipAddressValid) &&
          xdr_u_char(xdrs, &record->netmaskValid) && xdr_u_char(xdrs, &record->gatewayValid) &&
-         xdr_u_char(xdrs, &record->dhcp) && xdr_string(xdrs, &record->label, kLabelMaximum) &&
+         xdr_u_char(xdrs, &record->dhcp) && xdrBoundedText(xdrs, &record->label, kLabelMaximum) &&
          xdr_array(xdrs, reinterpret_cast<char **>(&record->hardwareAddress),
                    &record->hardwareAddressCount, kHardwareAddressMaximum, 1,
                    reinterpret_cast<xdrproc_t>(xdr_u_char)) &&

@@ -14,8 +14,26 @@ namespace qel {
 // Strings carry no maximum on the wire.
 inline constexpr u_int kNoMaximum = 0xFFFFFFFFu;
 
+// An XDR string of at most `maximum` bytes. Encoding and freeing are the C library's string
+// primitive. Decoding is the same walk with the padding read into a local buffer: the C
+// library's decoder drops it into one static scratch buffer shared by every thread.
+inline bool_t xdrBoundedText(XDR *xdrs, char **text, u_int maximum) {
+  if (xdrs->x_op != XDR_DECODE) return xdr_string(xdrs, text, maximum);
+  u_int size = 0;
+  if (!xdr_u_int(xdrs, &size) || size > maximum || size == kNoMaximum) return FALSE;
+  if (*text == nullptr) {
+    *text = static_cast<char *>(std::malloc(std::size_t{size} + 1));
+    if (*text == nullptr) return FALSE;
+  }
+  (*text)[size] = '\0';
+  if (size > 0 && !XDR_GETBYTES(xdrs, *text, size)) return FALSE;
+  char padding[4];
+  const u_int padded = (4 - size % 4) % 4;
+  return padded == 0 || XDR_GETBYTES(xdrs, padding, padded);
+}
+
 // An unbounded XDR string; also the codec of bare string arguments and replies.
-inline bool_t xdrText(XDR *xdrs, char **text) { return xdr_string(xdrs, text, kNoMaximum); }
+inline bool_t xdrText(XDR *xdrs, char **text) { return xdrBoundedText(xdrs, text, kNoMaximum); }
 
 // The codec of procedures that send nothing.
 inline bool_t xdrNothing(XDR *, void *) { return xdr_void(); }
