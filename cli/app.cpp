@@ -1,0 +1,82 @@
+#include "cli/app.hpp"
+
+#include "cli/actions.hpp"
+#include "cli/result_names.hpp"
+
+namespace qel::cli {
+namespace {
+
+constexpr const char *kExitStatuses =
+    "Exit status:\n"
+    "  0   success\n"
+    "  1   the management server refused the request with a code of its own\n"
+    "  2   the library failed (a RESULT_* code), for example the server cannot be reached\n"
+    "  64  the command line is wrong\n";
+
+void addGlobalOptions(CLI::App &app, GlobalOptions &options) {
+  app.add_option("--host", options.host, "Host of the management server (default localhost)");
+  app.add_option("--program", options.program,
+                 "RPC program number, decimal or 0x-hexadecimal (default: QELPROGID, else "
+                 "0x2051454C)");
+  auto *json = app.add_flag("--json", options.json, "Write one JSON document per command");
+  app.add_flag("--quiet", options.quiet, "Write nothing on success; failures still say why")
+      ->excludes(json);
+}
+
+// The deepest command that the parse reached, for the usage hint.
+std::string reachedCommand(const CLI::App &app) {
+  const CLI::App *at = &app;
+  for (auto chosen = at->get_subcommands(); !chosen.empty(); chosen = at->get_subcommands()) {
+    at = chosen.front();
+  }
+  const auto path = commandPath(*at);
+  return path.empty() ? "qelctl" : "qelctl " + path;
+}
+
+int usageError(const CLI::App &app, const CLI::Error &error, std::ostream &err) {
+  err << "qelctl: " << error.what() << '\n'
+      << "Run '" << reachedCommand(app) << " --help' for usage.\n";
+  return kExitUsage;
+}
+
+}  // namespace
+
+int run(int argc, const char *const *argv, std::ostream &out, std::ostream &err) {
+  GlobalOptions options;
+  CLI::App app("Command-line client of the management server of the service processor.", "qelctl");
+  app.set_help_all_flag("--help-all", "Show help for every command");
+  app.footer(kExitStatuses);
+  app.require_subcommand(1);
+  addGlobalOptions(app, options);
+
+  CommandTable table;
+  addServerCommands(table, app);
+  addNetCommands(table, app);
+  addPlatformCommands(table, app);
+  addSensorCommands(table, app);
+  addReportCommands(table, app);
+  addAdminCommands(table, app);
+
+  try {
+    app.parse(argc, argv);
+  } catch (const CLI::ParseError &error) {
+    if (error.get_exit_code() == static_cast<int>(CLI::ExitCodes::Success)) {
+      return app.exit(error, out, err);
+    }
+    return usageError(app, error, err);
+  }
+
+  const Selection &chosen = *table.selection();
+  Session session(options, chosen.command, out);
+  try {
+    if (chosen.reach == Reach::kRemote) session.connect();
+    chosen.action(session);
+  } catch (const Failure &failure) {
+    return session.report(failure, err);
+  } catch (const CLI::Error &error) {
+    return usageError(app, error, err);
+  }
+  return kExitSuccess;
+}
+
+}  // namespace qel::cli

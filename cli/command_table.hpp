@@ -1,0 +1,50 @@
+// The grammar of qelctl: nouns that group commands, verbs that run one, and attributes that are
+// read by naming them (`platform power-state` or `platform power-state get`) and written by
+// their `set` verb. Parsing only selects a command; it runs afterwards, once.
+#pragma once
+
+#include <CLI/CLI.hpp>
+#include <functional>
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace qel::cli {
+
+class Session;
+
+using Action = std::function<void(Session &)>;
+// Declares a command's arguments; an attribute declares its read arguments twice, on the
+// attribute and on its `get`, bound to the same variables.
+using Declare = std::function<void(CLI::App &)>;
+
+// Whether a command talks to the management server, so the connection is opened first.
+enum class Reach { kLocal, kRemote };
+
+struct Selection {
+  std::string command;  // "sensor get"; an attribute read is named without its `get`
+  Action action;
+  Reach reach;
+};
+
+class CommandTable {
+ public:
+  CLI::App &noun(CLI::App &parent, const std::string &name, const std::string &description);
+  CLI::App &verb(CLI::App &parent, const std::string &name, const std::string &description,
+                 Action action, Reach reach = Reach::kRemote);
+  CLI::App &attribute(CLI::App &parent, const std::string &name, const std::string &description,
+                      const Declare &declare, Action get, Reach reach = Reach::kRemote);
+
+  // The command chosen by the last parse, if any.
+  const std::optional<Selection> &selection() const { return selection_; }
+
+ private:
+  void select(std::string command, Action action, Reach reach);
+
+  std::optional<Selection> selection_;
+};
+
+// "sensor get" for the app of `qelctl sensor get`.
+std::string commandPath(const CLI::App &app);
+
+}  // namespace qel::cli

@@ -1,0 +1,23 @@
+#include "cli/sensor_reading.hpp"
+
+#include "cli/session.hpp"
+#include "cli/threshold_state.hpp"
+
+namespace qel::cli {
+
+Json readingValue(float value) { return value == kNoReading ? Json() : floatValue(value); }
+
+float readSensor(const std::string &sensor) {
+  float value = 0;
+  check(qelSysGetSensorValue(sensor.c_str(), &value), "cannot read sensor '" + sensor + "'");
+  return value;
+}
+
+SensorThresholds readThresholds(const std::string &sensor) {
+  SensorThresholds thresholds{};
+  check(qelSysGetSensorThresholds(sensor.c_str(), &thresholds),
+        "cannot read the thresholds of sensor '" + sensor + "'");
+  return thresholds;
+}
+
+}  // namespace qel::cli
