@@ -18,6 +18,8 @@ inline constexpr u_int kNoMaximum = 0xFFFFFFFFu;
 // primitive. Decoding is the same walk with the padding read into a local buffer: the C
 // library's decoder drops it into one static scratch buffer shared by every thread.
 inline bool_t xdrBoundedText(XDR *xdrs, char **text, u_int maximum) {
+  // A null text cannot be encoded; said here, before any primitive looks at it.
+  if (xdrs->x_op == XDR_ENCODE && *text == nullptr) return FALSE;
   if (xdrs->x_op != XDR_DECODE) return xdr_string(xdrs, text, maximum);
   u_int size = 0;
   if (!xdr_u_int(xdrs, &size) || size > maximum || size == kNoMaximum) return FALSE;
