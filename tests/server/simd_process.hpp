@@ -1,0 +1,47 @@
+// Runs the built qel-simd as a child process for a test: started on a program number of its
+// own, waited for until the port mapper knows it, stopped with SIGTERM.
+#pragma once
+
+#include <sys/types.h>
+
+#include <chrono>
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace qel::test {
+
+class SimdProcess {
+ public:
+  SimdProcess() = default;
+  ~SimdProcess();
+  SimdProcess(const SimdProcess &) = delete;
+  SimdProcess &operator=(const SimdProcess &) = delete;
+
+  // Starts the server in the foreground on `program` (0: a free random one) with `extraArgs`
+  // added, and waits until it is registered. False when it exits or is not registered within
+  // ten seconds.
+  bool start(uint32_t program = 0, const std::vector<std::string> &extraArgs = {});
+  // SIGTERM, then waits for the end: the exit status, or -1 when it did not end normally.
+  int stop();
+  // Waits up to `limit` for the server to end by itself: its exit status, or nullopt.
+  std::optional<int> waitForExit(std::chrono::milliseconds limit);
+
+  uint32_t program() const { return program_; }
+  pid_t pid() const { return pid_; }
+
+  // True when `program` version 1 over TCP is registered with the local port mapper.
+  static bool registered(uint32_t program);
+  // A random program number from the transient range that nothing has registered.
+  static uint32_t freeProgram();
+  // Runs the server with `args` to its end: its exit status (-1 when killed), with what it
+  // wrote to stderr.
+  static int run(const std::vector<std::string> &args, std::string &errors);
+
+ private:
+  pid_t pid_ = -1;
+  uint32_t program_ = 0;
+};
+
+}  // namespace qel::test
