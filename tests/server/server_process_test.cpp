@@ -9,6 +9,7 @@
 #include "protocol/procedures.hpp"
 #include "qel.h"
 #include "simd_process.hpp"
+#include "simd_test.hpp"
 
 namespace qel::test {
 namespace {
@@ -124,16 +125,7 @@ TEST(SimdProcess, DetachesOnceRegisteredAndRemovesItsPidFile) {
   EXPECT_FALSE(std::ifstream(pidFile).good());
 }
 
-class SimdRequests : public ::testing::Test {
- protected:
-  void SetUp() override {
-    ASSERT_TRUE(server.start());
-    qelDisconnect();
-    ASSERT_EQ(qelConnect(nullptr, server.program()), RESULT_OK);
-  }
-  void TearDown() override { qelDisconnect(); }
-  SimdProcess server;
-};
+using SimdRequests = SimdTest;
 
 TEST_F(SimdRequests, ProcedureZeroAnswers) {
   RawClient raw(server.program());
