@@ -1,0 +1,2 @@
+/* The public header's layout checked by a strict C99 compiler. */
+#include "layout_checks.h"
