@@ -207,7 +207,7 @@ bool ScriptedServer::handle(int fd, const Bytes &record, int id) {
   const Reply reply = nextReply(call);
   {
     std::lock_guard lock(mutex_);
-    log_.push_back(call);
+    if (keepLog_) log_.push_back(call);
   }
   if (reply.delay.count() > 0) std::this_thread::sleep_for(reply.delay);
 
@@ -242,6 +242,11 @@ bool ScriptedServer::handle(int fd, const Bytes &record, int id) {
 void ScriptedServer::answerOnce(uint32_t procedure, Reply reply) {
   std::lock_guard lock(mutex_);
   queued_[procedure].push_back(std::move(reply));
+}
+
+void ScriptedServer::keepLog(bool keep) {
+  std::lock_guard lock(mutex_);
+  keepLog_ = keep;
 }
 
 std::vector<ReceivedCall> ScriptedServer::calls() const {

@@ -85,6 +85,9 @@ class ScriptedServer {
   // The next call of `procedure` gets `reply`; queued replies go before the standing answer.
   void answerOnce(uint32_t procedure, Reply reply);
 
+  // Whether calls are logged (on by default); benchmarks turn it off.
+  void keepLog(bool keep);
+
   std::vector<ReceivedCall> calls() const;
   std::vector<ReceivedCall> callsOf(uint32_t procedure) const;
   std::size_t callCount() const;
@@ -125,6 +128,7 @@ class ScriptedServer {
   int accepted_ = 0;
   int open_ = 0;
   bool stopping_ = false;
+  bool keepLog_ = true;
 
   std::thread acceptor_;
   std::vector<std::thread> workers_;
