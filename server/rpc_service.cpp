@@ -1,10 +1,11 @@
 #include "server/rpc_service.hpp"
 
+#include <arpa/inet.h>
 #include <fcntl.h>
 #include <netinet/in.h>
 #include <poll.h>
+#include <rpc/pmap_clnt.h>
 #include <rpc/rpc_com.h>
-#include <rpc/rpcb_clnt.h>
 #include <sys/resource.h>
 #include <unistd.h>
 
@@ -65,12 +66,13 @@ Netconfig tcpNetconfig() { return Netconfig(getnetconfigent("tcp")); }
 
 }  // namespace
 
+// Asked with the port mapper's version 2 query: libtirpc's rpcb_getaddr leaks a string on
+// every call.
 bool isRegistered(rpcprog_t program) {
-  Netconfig tcp = tcpNetconfig();
-  if (!tcp) return false;
-  sockaddr_storage address{};
-  netbuf buffer{sizeof address, sizeof address, &address};
-  return rpcb_getaddr(program, proc::kVersion, tcp.get(), &buffer, "localhost") != 0;
+  sockaddr_in address{};
+  address.sin_family = AF_INET;
+  address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+  return pmap_getport(&address, program, proc::kVersion, IPPROTO_TCP) != 0;
 }
 
 RpcService::RpcService(rpcprog_t program, SpState &state, ServerControls controls)
