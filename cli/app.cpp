@@ -34,28 +34,36 @@ std::string reachedCommand(const CLI::App &app) {
 }
 
 int usageError(const CLI::App &app, const CLI::Error &error, std::ostream &err) {
-  err << "qelctl: " << error.what() << '\n'
+  const auto unknown = app.remaining(true);
+  err << "qelctl: "
+      << (unknown.empty() ? error.what() : "unknown command or argument '" + unknown.front() + "'")
+      << '\n'
       << "Run '" << reachedCommand(app) << " --help' for usage.\n";
   return kExitUsage;
 }
 
 }  // namespace
 
-int run(int argc, const char *const *argv, std::ostream &out, std::ostream &err) {
-  GlobalOptions options;
-  CLI::App app("Command-line client of the management server of the service processor.", "qelctl");
-  app.set_help_all_flag("--help-all", "Show help for every command");
+void addCommands(CLI::App &app, GlobalOptions &options, CommandTable &table) {
   app.footer(kExitStatuses);
   app.require_subcommand(1);
+  // Global options are taken after the command too: `qelctl sensor get x --json`.
+  app.fallthrough();
   addGlobalOptions(app, options);
-
-  CommandTable table;
   addServerCommands(table, app);
   addNetCommands(table, app);
   addPlatformCommands(table, app);
   addSensorCommands(table, app);
   addReportCommands(table, app);
   addAdminCommands(table, app);
+  app.set_help_all_flag("--help-all", "Show help for every command");
+}
+
+int run(int argc, const char *const *argv, std::ostream &out, std::ostream &err) {
+  GlobalOptions options;
+  CLI::App app("Command-line client of the management server of the service processor.", "qelctl");
+  CommandTable table;
+  addCommands(app, options, table);
 
   try {
     app.parse(argc, argv);

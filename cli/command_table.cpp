@@ -1,5 +1,7 @@
 #include "cli/command_table.hpp"
 
+#include <cctype>
+
 namespace qel::cli {
 
 std::string commandPath(const CLI::App &app) {
@@ -50,7 +52,10 @@ CLI::App &CommandTable::attribute(CLI::App &parent, const std::string &name,
     }
     select(commandPath(*app), get, reach);
   });
-  CLI::App *getter = app->add_subcommand("get", description);
+  std::string shown = description;
+  if (!shown.empty())
+    shown[0] = static_cast<char>(std::tolower(static_cast<unsigned char>(shown[0])));
+  CLI::App *getter = app->add_subcommand("get", "Show " + shown);
   declare(*getter);
   getter->callback([this, app, get, reach] { select(commandPath(*app), get, reach); });
   return *app;

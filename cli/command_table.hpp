@@ -32,6 +32,7 @@ class CommandTable {
   CLI::App &noun(CLI::App &parent, const std::string &name, const std::string &description);
   CLI::App &verb(CLI::App &parent, const std::string &name, const std::string &description,
                  Action action, Reach reach = Reach::kRemote);
+  // `description` names the attribute ("The power state"); its `get` shows it.
   CLI::App &attribute(CLI::App &parent, const std::string &name, const std::string &description,
                       const Declare &declare, Action get, Reach reach = Reach::kRemote);
 

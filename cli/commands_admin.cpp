@@ -37,7 +37,7 @@ unsigned setCpu(const FiveValues &v) {
 
 void addConsole(CommandTable &table, CLI::App &root) {
   auto &console = table.attribute(
-      root, "console", "Show the console settings", [](CLI::App &) {},
+      root, "console", "The console settings", [](CLI::App &) {},
       [](Session &session) {
         int v1 = 0, v2 = 0, v3 = 0, v4 = 0;
         unsigned long v5 = 0;
@@ -64,12 +64,11 @@ void addPbm(CommandTable &table, CLI::App &root) {
   const Declare declare = [selector](CLI::App &app) {
     app.add_option("SELECTOR", *selector, "Which PBM string")->required();
   };
-  auto &pbm =
-      table.attribute(root, "pbm", "Show a PBM string", declare, [selector](Session &session) {
-        showText(
-            session, [&](char **out) { return qelGetPBMString(*selector, out); }, "text",
-            "cannot read PBM string " + std::to_string(*selector));
-      });
+  auto &pbm = table.attribute(root, "pbm", "A PBM string", declare, [selector](Session &session) {
+    showText(
+        session, [&](char **out) { return qelGetPBMString(*selector, out); }, "text",
+        "cannot read PBM string " + std::to_string(*selector));
+  });
   auto text = argument<std::string>();
   auto &set = table.verb(pbm, "set", "Set a PBM string", [selector, text](Session &session) {
     finish(session, qelSetPBMString(*selector, text->c_str()),
@@ -85,7 +84,7 @@ void addAdminCommands(CommandTable &table, CLI::App &root) {
   addConsole(table, root);
   addCpu(table, root);
   table.attribute(
-      root, "product", "Show the product name", [](CLI::App &) {},
+      root, "product", "The product name", [](CLI::App &) {},
       [](Session &session) {
         showText(session, qelGetProductId, "product", "cannot identify the product");
       });

@@ -47,7 +47,7 @@ void addIp(CommandTable &table, CLI::App &net) {
     addSelector(app, at->selector);
   };
   auto &ip =
-      table.attribute(net, "ip", "Show an interface's addresses", declare, [at](Session &session) {
+      table.attribute(net, "ip", "An interface's addresses", declare, [at](Session &session) {
         int enabled = 0, dhcp = 0;
         HeapText address, netmask, gateway, label;
         Heap<unsigned char> hardware;
@@ -99,8 +99,7 @@ void addIp(CommandTable &table, CLI::App &net) {
 void addDns(CommandTable &table, CLI::App &net) {
   auto selector = argument<unsigned>();
   auto &dns = table.attribute(
-      net, "dns", "Show the DNS servers",
-      [selector](CLI::App &app) { addSelector(app, *selector); },
+      net, "dns", "The DNS servers", [selector](CLI::App &app) { addSelector(app, *selector); },
       [selector](Session &session) {
         unsigned servers[3] = {};
         HeapText text;
@@ -129,8 +128,7 @@ void addDns(CommandTable &table, CLI::App &net) {
 void addHostname(CommandTable &table, CLI::App &net) {
   auto selector = argument<unsigned>();
   auto &hostname = table.attribute(
-      net, "hostname", "Show the hostname",
-      [selector](CLI::App &app) { addSelector(app, *selector); },
+      net, "hostname", "The hostname", [selector](CLI::App &app) { addSelector(app, *selector); },
       [selector](Session &session) {
         showText(
             session, [&](char **out) { return qelGetHostname(*selector, out); }, "hostname",
@@ -177,7 +175,7 @@ void addAddressConversions(CommandTable &table, CLI::App &net) {
 
 void addDate(CommandTable &table, CLI::App &root) {
   auto &date = table.attribute(
-      root, "date", "Show this machine's clock in UTC, in the form the server takes",
+      root, "date", "The date: this machine's clock in UTC, in the form the server takes",
       [](CLI::App &) {},
       [](Session &session) { showText(session, qelGetDate, "date", "cannot read the clock"); },
       Reach::kLocal);

@@ -11,7 +11,7 @@ void addIntAttribute(CommandTable &table, CLI::App &platform, const std::string 
                      const std::string &key, const std::string &label, unsigned (*read)(int *),
                      unsigned (*write)(int)) {
   auto &attribute = table.attribute(
-      platform, name, "Show the " + label, [](CLI::App &) {},
+      platform, name, "The " + label, [](CLI::App &) {},
       showInt(read, key, label, "cannot read the " + label));
   auto value = argument<int>();
   table

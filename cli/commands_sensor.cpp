@@ -92,7 +92,7 @@ struct ThresholdSettings {
 void addThresholds(CommandTable &table, CLI::App &sensor) {
   auto name = argument<std::string>();
   auto &thresholds = table.attribute(
-      sensor, "thresholds", "Show a sensor's four thresholds and their flags",
+      sensor, "thresholds", "A sensor's four thresholds and their flags",
       [name](CLI::App &app) { addSensorName(app, *name); },
       [name](Session &session) {
         const SensorThresholds read = readThresholds(*name);

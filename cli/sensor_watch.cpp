@@ -61,9 +61,6 @@ std::string utcTime() {
 }
 
 void watch(Session &session, const WatchSettings &settings) {
-  if (session.options().json && settings.count == 0) {
-    throw CLI::ValidationError("--count", "sensor watch --json needs --count, to end its document");
-  }
   const bool terminal = !session.options().json && isatty(STDOUT_FILENO) == 1;
   Json rounds = Json::array();
   for (unsigned round = 0; settings.count == 0 || round < settings.count; ++round) {
@@ -96,6 +93,14 @@ void addSensorWatch(CommandTable &table, CLI::App &sensor) {
   app.add_option("--interval", settings->interval, "Seconds between refreshes (default 2)")
       ->check(CLI::PositiveNumber);
   app.add_option("--count", settings->count, "Number of refreshes (default: until interrupted)");
+  // One JSON document needs an end to be written at.
+  app.parse_complete_callback([&app, settings] {
+    const CLI::App *root = &app;
+    while (root->get_parent() != nullptr) root = root->get_parent();
+    if (root->get_option("--json")->count() > 0 && settings->count == 0) {
+      throw CLI::ValidationError("--count", "sensor watch --json needs --count");
+    }
+  });
 }
 
 }  // namespace qel::cli

@@ -1,0 +1,161 @@
+// The command line as parsed in-process: usage errors, help, and the documentation of every
+// command in the man page and the bash completion.
+#include <gtest/gtest.h>
+
+#include <fstream>
+#include <regex>
+#include <sstream>
+
+#include "cli/app.hpp"
+#include "cli/result_names.hpp"
+
+namespace qel::cli {
+namespace {
+
+struct Outcome {
+  int status;
+  std::string out;
+  std::string err;
+};
+
+Outcome runLine(std::vector<const char *> args) {
+  args.insert(args.begin(), "qelctl");
+  std::ostringstream out, err;
+  const int status = run(static_cast<int>(args.size()), args.data(), out, err);
+  return {status, out.str(), err.str()};
+}
+
+struct UsageCase {
+  std::vector<const char *> args;
+  std::string firstLine;
+  std::string hint;
+};
+
+class UsageTest : public ::testing::TestWithParam<UsageCase> {};
+
+// Every one fails while parsing, before any connection is tried.
+TEST_P(UsageTest, ExitsWithUsageStatusAndHint) {
+  const UsageCase &c = GetParam();
+  const Outcome outcome = runLine(c.args);
+  EXPECT_EQ(outcome.status, kExitUsage);
+  EXPECT_EQ(outcome.out, "");
+  EXPECT_EQ(outcome.err, "qelctl: " + c.firstLine + "\nRun '" + c.hint + " --help' for usage.\n");
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Lines, UsageTest,
+    ::testing::Values(
+        UsageCase{{}, "A subcommand is required", "qelctl"},
+        UsageCase{{"bogus"}, "unknown command or argument 'bogus'", "qelctl"},
+        UsageCase{{"sensor"}, "A subcommand is required", "qelctl sensor"},
+        UsageCase{{"sensor", "get"}, "NAME is required", "qelctl sensor get"},
+        UsageCase{{"net", "ip"}, "IFACE is required", "qelctl net ip"},
+        UsageCase{{"net", "ip", "set"}, "IFACE is required", "qelctl net ip set"},
+        UsageCase{{"net", "ip", "set", "0", "--dhcp", "--address", "1.2.3.4"},
+                  "--dhcp excludes --address",
+                  "qelctl net ip set"},
+        UsageCase{{"platform", "power-level", "set", "high"},
+                  "Could not convert: VALUE = high",
+                  "qelctl platform power-level set"},
+        UsageCase{{"platform", "action", "1", "--option", "256"},
+                  "--option: Value 256 not in range 0 to 255",
+                  "qelctl platform action"},
+        UsageCase{{"sensor", "thresholds", "set", "x", "1", "2", "3"},
+                  "THRESHOLDS: At least 4 required but received 3",
+                  "qelctl sensor thresholds set"},
+        UsageCase{{"--json", "--quiet", "product"}, "--json excludes --quiet", "qelctl product"},
+        UsageCase{{"sensor", "watch", "x", "--json"},
+                  "--count: sensor watch --json needs --count",
+                  "qelctl sensor watch"}));
+
+TEST(HelpTest, DocumentsCommandsAndExitStatuses) {
+  const Outcome top = runLine({"--help"});
+  EXPECT_EQ(top.status, 0);
+  for (const char *word : {"--host", "--program", "--json", "--quiet", "sensor", "net", "platform",
+                           "64  the command line is wrong"}) {
+    EXPECT_NE(top.out.find(word), std::string::npos) << word;
+  }
+  const Outcome ip = runLine({"net", "ip", "set", "--help"});
+  EXPECT_EQ(ip.status, 0);
+  for (const char *word :
+       {"IFACE", "--address", "--netmask", "--gateway", "--dhcp", "--selector"}) {
+    EXPECT_NE(ip.out.find(word), std::string::npos) << word;
+  }
+}
+
+std::string readFile(const char *path) {
+  std::ifstream in(path);
+  std::stringstream text;
+  text << in.rdbuf();
+  return text.str();
+}
+
+// Every command of the tree, with its options and subcommands, visited depth first.
+void visit(const CLI::App &app, const std::function<void(const CLI::App &)> &each) {
+  each(app);
+  for (const CLI::App *sub : app.get_subcommands([](const CLI::App *) { return true; })) {
+    visit(*sub, each);
+  }
+}
+
+std::vector<std::string> longOptions(const CLI::App &app) {
+  std::vector<std::string> names;
+  for (const CLI::Option *option : app.get_options()) {
+    for (const auto &name : option->get_lnames()) {
+      if (name != "help") names.push_back("--" + name);
+    }
+  }
+  return names;
+}
+
+class DocumentationTest : public ::testing::Test {
+ protected:
+  DocumentationTest() { addCommands(app_, options_, table_); }
+
+  GlobalOptions options_;
+  CommandTable table_;
+  CLI::App app_{"", "qelctl"};
+};
+
+TEST_F(DocumentationTest, CompletionKnowsEveryCommandAndOption) {
+  const std::string script = readFile(QELCTL_COMPLETION);
+  ASSERT_FALSE(script.empty());
+  std::size_t commands = 0;
+  visit(app_, [&](const CLI::App &app) {
+    const std::string path = commandPath(app);
+    std::smatch entry;
+    const std::regex pattern("\\[\"" + path + "\"\\]=\"([^\"]*)\"");
+    ASSERT_TRUE(std::regex_search(script, entry, pattern)) << "no entry for '" << path << "'";
+    const std::string words = " " + entry[1].str() + " ";
+    for (const auto &option : longOptions(app)) {
+      EXPECT_NE(words.find(" " + option + " "), std::string::npos) << path << ": " << option;
+    }
+    for (const CLI::App *sub : app.get_subcommands([](const CLI::App *) { return true; })) {
+      EXPECT_NE(words.find(" " + sub->get_name() + " "), std::string::npos)
+          << path << ": " << sub->get_name();
+    }
+    ++commands;
+  });
+  EXPECT_GT(commands, 60u);
+}
+
+TEST_F(DocumentationTest, ManPageNamesEveryCommandAndOption) {
+  std::string page = readFile(QELCTL_MAN_PAGE);
+  ASSERT_FALSE(page.empty());
+  page = std::regex_replace(page, std::regex(R"(\\-)"), "-");
+  page = std::regex_replace(page, std::regex(R"(\\f[BIR])"), "");
+  page = std::regex_replace(page, std::regex(R"(\[get\] )"), "");
+  visit(app_, [&](const CLI::App &app) {
+    const std::string path = commandPath(app);
+    // The get verb of a setting is documented with the setting, as "[get]".
+    if (app.get_name() != "get") {
+      EXPECT_NE(page.find(path), std::string::npos) << "man page lacks '" << path << "'";
+    }
+    for (const auto &option : longOptions(app)) {
+      EXPECT_NE(page.find(option), std::string::npos) << path << ": " << option;
+    }
+  });
+}
+
+}  // namespace
+}  // namespace qel::cli
