@@ -103,7 +103,9 @@ uint32_t unusedProgramNumber() {
 
 }  // namespace
 
-ScriptedServer::ScriptedServer() {
+ScriptedServer::ScriptedServer() : ScriptedServer(unusedProgramNumber()) {}
+
+ScriptedServer::ScriptedServer(uint32_t program) : program_(program) {
   listener_ = socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
   sockaddr_in address{};
   address.sin_family = AF_INET;
@@ -115,7 +117,6 @@ ScriptedServer::ScriptedServer() {
     throw std::runtime_error("scripted server: cannot listen on 127.0.0.1");
   }
   port_ = ntohs(address.sin_port);
-  program_ = unusedProgramNumber();
   if (!pmap_set(program_, 1, IPPROTO_TCP, port_)) {
     throw std::runtime_error("scripted server: cannot register with rpcbind (is it running?)");
   }
@@ -126,7 +127,7 @@ ScriptedServer::ScriptedServer() {
 ScriptedServer::~ScriptedServer() {
   shutDown();
   if (acceptor_.joinable()) acceptor_.join();
-  for (std::thread &worker : workers_) worker.join();
+  for (Worker &worker : workers_) worker.thread.join();
   close(listener_);
 }
 
@@ -148,14 +149,26 @@ void ScriptedServer::acceptLoop() {
       if (fd >= 0) close(fd);
       return;
     }
+    reapFinishedWorkers();
     const int id = ++accepted_;
     ++open_;
     connectionFds_.push_back(fd);
-    workers_.emplace_back([this, fd, id] { serve(fd, id); });
+    Worker &worker = workers_.emplace_back();
+    worker.thread = std::thread([this, fd, id, &worker] { serve(fd, id, worker); });
   }
 }
 
-void ScriptedServer::serve(int fd, int id) {
+// Called with mutex_ held. A worker marks itself finished as its last step under the lock, so
+// joining it here waits only for its thread to return.
+void ScriptedServer::reapFinishedWorkers() {
+  workers_.remove_if([](Worker &worker) {
+    if (!worker.finished) return false;
+    worker.thread.join();
+    return true;
+  });
+}
+
+void ScriptedServer::serve(int fd, int id, Worker &self) {
   Bytes record;
   while (readRecord(fd, record) && handle(fd, record, id)) {
   }
@@ -163,6 +176,7 @@ void ScriptedServer::serve(int fd, int id) {
   std::erase(connectionFds_, fd);
   close(fd);
   --open_;
+  self.finished = true;
   changed_.notify_all();
 }
 

@@ -10,6 +10,7 @@
 #include <cstdint>
 #include <deque>
 #include <functional>
+#include <list>
 #include <map>
 #include <mutex>
 #include <thread>
@@ -69,6 +70,9 @@ struct ReceivedCall {
 class ScriptedServer {
  public:
   ScriptedServer();
+  // Registers under `program` (one that a server shut down before may have held): the same
+  // service coming back, on a new port.
+  explicit ScriptedServer(uint32_t program);
   ~ScriptedServer();
   ScriptedServer(const ScriptedServer &) = delete;
   ScriptedServer &operator=(const ScriptedServer &) = delete;
@@ -110,9 +114,11 @@ class ScriptedServer {
 
  private:
   void acceptLoop();
-  void serve(int fd, int id);
+  struct Worker;
+  void serve(int fd, int id, Worker &self);
   bool handle(int fd, const Bytes &record, int id);
   Reply nextReply(const ReceivedCall &call);
+  void reapFinishedWorkers();
 
   uint32_t program_ = 0;
   uint16_t port_ = 0;
@@ -131,7 +137,13 @@ class ScriptedServer {
   bool keepLog_ = true;
 
   std::thread acceptor_;
-  std::vector<std::thread> workers_;
+  // One per connection; a worker whose connection ended is joined at the next accept, so a
+  // long run of reconnecting clients does not pile up threads.
+  struct Worker {
+    std::thread thread;
+    bool finished = false;
+  };
+  std::list<Worker> workers_;
 };
 
 }  // namespace qel::test
