@@ -11,6 +11,14 @@ using XdrOps = std::remove_const_t<std::remove_pointer_t<decltype(XDR::x_ops)>>;
 
 int32_t *refuseInline(XDR *, u_int) { return nullptr; }
 
+// Codecs are called through the RPC library's generic codec type, as the RPC library itself
+// calls them; clang's check that a callee has exactly the called type would flag every call.
+#if defined(__clang__)
+#define QEL_GENERIC_CODEC_CALL __attribute__((no_sanitize("function")))
+#else
+#define QEL_GENERIC_CODEC_CALL
+#endif
+
 }  // namespace
 
 void openMemoryStream(XDR *xdrs, uint8_t *buffer, u_int size, xdr_op op, Inline policy) {
@@ -25,7 +33,8 @@ void openMemoryStream(XDR *xdrs, uint8_t *buffer, u_int size, xdr_op op, Inline 
   }
 }
 
-Bytes encodeWith(xdrproc_t codec, const void *record, Inline policy, bool *ok) {
+QEL_GENERIC_CODEC_CALL Bytes encodeWith(xdrproc_t codec, const void *record, Inline policy,
+                                        bool *ok) {
   unsigned long size = xdr_sizeof(codec, const_cast<void *>(record));
   Bytes buffer(size + 4);
   XDR xdrs;
@@ -37,7 +46,8 @@ Bytes encodeWith(xdrproc_t codec, const void *record, Inline policy, bool *ok) {
   return buffer;
 }
 
-bool decodeWith(xdrproc_t codec, void *record, const Bytes &bytes, Inline policy) {
+QEL_GENERIC_CODEC_CALL bool decodeWith(xdrproc_t codec, void *record, const Bytes &bytes,
+                                       Inline policy) {
   Bytes copy = bytes;
   XDR xdrs;
   openMemoryStream(&xdrs, copy.data(), static_cast<u_int>(copy.size()), XDR_DECODE, policy);
