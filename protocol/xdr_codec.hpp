@@ -14,9 +14,37 @@ namespace qel {
 // Strings carry no maximum on the wire.
 inline constexpr u_int kNoMaximum = 0xFFFFFFFFu;
 
+namespace detail {
+
+// Reads `size` bytes of a string into a new buffer that grows as the bytes actually arrive,
+// instead of allocating the announced size first: a reply announcing a 4 GiB text and carrying
+// a few bytes fails without a 4 GiB allocation. The buffer belongs to *text from the first
+// chunk on, NUL-terminated after what arrived, so a failure leaves it to the free direction.
+inline bool_t receiveText(XDR *xdrs, char **text, u_int size) {
+  constexpr u_int kFirstChunk = 4096;
+  u_int capacity = size < kFirstChunk ? size : kFirstChunk;
+  u_int received = 0;
+  for (;;) {
+    void *larger = std::realloc(*text, std::size_t{capacity} + 1);
+    if (larger == nullptr) return FALSE;
+    *text = static_cast<char *>(larger);
+    (*text)[received] = '\0';
+    if (capacity > received && !XDR_GETBYTES(xdrs, *text + received, capacity - received)) {
+      return FALSE;
+    }
+    received = capacity;
+    (*text)[received] = '\0';
+    if (received == size) return TRUE;
+    capacity = size - capacity < capacity ? size : 2 * capacity;
+  }
+}
+
+}  // namespace detail
+
 // An XDR string of at most `maximum` bytes. Encoding and freeing are the C library's string
-// primitive. Decoding is the same walk with the padding read into a local buffer: the C
-// library's decoder drops it into one static scratch buffer shared by every thread.
+// primitive. Decoding is the same walk with the padding read into a local buffer (the C
+// library's decoder drops it into one static scratch buffer shared by every thread), and a new
+// text grows with the bytes received.
 inline bool_t xdrBoundedText(XDR *xdrs, char **text, u_int maximum) {
   // A null text cannot be encoded; said here, before any primitive looks at it.
   if (xdrs->x_op == XDR_ENCODE && *text == nullptr) return FALSE;
@@ -24,11 +52,11 @@ inline bool_t xdrBoundedText(XDR *xdrs, char **text, u_int maximum) {
   u_int size = 0;
   if (!xdr_u_int(xdrs, &size) || size > maximum || size == kNoMaximum) return FALSE;
   if (*text == nullptr) {
-    *text = static_cast<char *>(std::malloc(std::size_t{size} + 1));
-    if (*text == nullptr) return FALSE;
+    if (!detail::receiveText(xdrs, text, size)) return FALSE;
+  } else {
+    (*text)[size] = '\0';
+    if (size > 0 && !XDR_GETBYTES(xdrs, *text, size)) return FALSE;
   }
-  (*text)[size] = '\0';
-  if (size > 0 && !XDR_GETBYTES(xdrs, *text, size)) return FALSE;
   char padding[4];
   const u_int padded = (4 - size % 4) % 4;
   return padded == 0 || XDR_GETBYTES(xdrs, padding, padded);
