@@ -20,7 +20,7 @@ CLIENT *threadHandle() { return static_cast<CLIENT *>(pthread_getspecific(qel_ts
 ScriptedServer &server() {
   static ScriptedServer *instance = [] {
     auto *created = new ScriptedServer;
-    if (qelConnect(nullptr, created->program()) != RESULT_OK) std::abort();
+    if (qelConnect("127.0.0.1", created->program()) != RESULT_OK) std::abort();
     return created;
   }();
   return *instance;
