@@ -2,16 +2,13 @@
 // the QELPROGID override, and the life of a thread's handle.
 #include <fcntl.h>
 #include <gtest/gtest.h>
-#include <net/if.h>
-#include <sched.h>
-#include <sys/ioctl.h>
-#include <sys/wait.h>
 #include <unistd.h>
 
 #include <cstdlib>
 #include <cstring>
 #include <thread>
 
+#include "isolation.hpp"
 #include "server_test.hpp"
 
 namespace qel::test {
@@ -156,25 +153,6 @@ TEST_F(ConnectionTest, HandleSocketIsCloseOnExec) {
   int fd = -1;
   ASSERT_TRUE(clnt_control(handle(), CLGET_FD, reinterpret_cast<char *>(&fd)));
   EXPECT_TRUE(fcntl(fd, F_GETFD) & FD_CLOEXEC);
-}
-
-// Runs `body` in a child process inside a new network namespace whose loopback is up but has
-// no port mapper; returns the child's exit status, or -1 when namespaces are not permitted.
-int inEmptyNetwork(int (*body)()) {
-  const pid_t child = fork();
-  if (child == 0) {
-    if (unshare(CLONE_NEWNET) != 0) _exit(200);
-    const int s = socket(AF_INET, SOCK_DGRAM, 0);
-    ifreq request{};
-    strncpy(request.ifr_name, "lo", IFNAMSIZ - 1);
-    request.ifr_flags = IFF_UP | IFF_LOOPBACK | IFF_RUNNING;
-    if (s < 0 || ioctl(s, SIOCSIFFLAGS, &request) != 0) _exit(201);
-    _exit(body());
-  }
-  int status = 0;
-  waitpid(child, &status, 0);
-  if (!WIFEXITED(status) || WEXITSTATUS(status) >= 200) return -1;
-  return WEXITSTATUS(status);
 }
 
 TEST(ConnectionWithoutPortMapper, RefusedConnectionGivesConnectionRefused) {
