@@ -1,0 +1,88 @@
+// Single sensors: reading and setting a value, the four thresholds, and the VRM goodness values.
+#include "connection/call_frame.hpp"
+
+using namespace qel;
+
+namespace {
+
+// A sensor reading this has no value to offer.
+constexpr double kNoReading = -300.0;
+
+// The server's answer to a value it did not take; the sensor is then read to tell why.
+constexpr int kValueNotTaken = 15;
+
+// Reads the sensor on clnt outside the frame: true only for a reply with errorCode 0 carrying
+// the no-value reading. A read that fails is no verdict, and it leaves the handle open.
+bool readsNoValue(CLIENT *clnt, char **sensorId) {
+  bool noValue = false;
+  withReply<proc::GetSensorValue>(clnt, sensorId, [&](const rpc_FloatAndEC &reply) {
+    noValue = reply.errorCode == 0 && static_cast<double>(reply.value) == kNoReading;
+  });
+  return noValue;
+}
+
+// Only the low 8 bits of a caller's flag travel.
+rpc_SysSensorThresholds toWire(const SensorThresholds &t) {
+  return {t.threshold1,
+          t.threshold2,
+          t.threshold3,
+          t.threshold4,
+          static_cast<unsigned char>(t.thresholdFlag1),
+          static_cast<unsigned char>(t.thresholdFlag2),
+          static_cast<unsigned char>(t.thresholdFlag3),
+          static_cast<unsigned char>(t.thresholdFlag4)};
+}
+
+SensorThresholds fromWire(const rpc_SysSensorThresholds &t) {
+  return {t.thresholdFlag1, t.thresholdFlag2, t.thresholdFlag3, t.thresholdFlag4,
+          t.threshold1,     t.threshold2,     t.threshold3,     t.threshold4};
+}
+
+}  // namespace
+
+extern "C" {
+
+unsigned int qelSysGetSensorValue(const char *sensorId, float *value) {
+  char *id = const_cast<char *>(sensorId);
+  return callFrame<proc::GetSensorValue>(&id, FloatReply{value});
+}
+
+unsigned int qelSysSetSensorValue(const char *sensorId, float value) {
+  rpc_SysSetSensorInfo request{const_cast<char *>(sensorId), value};
+  return callFrame<proc::SetSensorValue>(&request, [&](int reply) {
+    if (reply == kValueNotTaken && readsNoValue(threadHandle(), &request.sensorId)) {
+      return RESULT_NOT_AVAILABLE;
+    }
+    return StatusReply{}(reply);
+  });
+}
+
+// Unlike a value, thresholds are never sent to a sensor that reads as having no value.
+unsigned int qelSysSetSensorThresholds(const char *sensorId, const SensorThresholds *thresholds) {
+  rpc_SysSetSensorThresh request{const_cast<char *>(sensorId), toWire(*thresholds)};
+  CLIENT *clnt = nullptr;
+  if (const unsigned int rc = connectionStep(&clnt)) return rc;
+  if (readsNoValue(clnt, &request.sensorId)) return RESULT_NOT_AVAILABLE;
+  return callFrame<proc::SetSensorThresholds>(&request, StatusReply{});
+}
+
+unsigned int qelSysGetSensorThresholds(const char *sensorId, SensorThresholds *thresholds) {
+  char *id = const_cast<char *>(sensorId);
+  return callFrame<proc::GetSensorThresholds>(&id,
+                                              RecordReply{[&](const rpc_SysGetSensorThresh &reply) {
+                                                *thresholds = fromWire(reply.thresholds);
+                                                return RESULT_OK;
+                                              }});
+}
+
+unsigned int qelSysGetVRMGoodness(int vrmSelector, unsigned int count, int *values) {
+  return callFrame<proc::GetVRMGoodness>(
+      &vrmSelector, RecordReply{[&](const rpc_SysGetVRMGoodness &reply) {
+        for (unsigned int i = 0; i < count; ++i) {
+          values[i] = i < reply.goodnessCount ? reply.goodness[i] : 0;
+        }
+        return RESULT_OK;
+      }});
+}
+
+}  // extern "C"
