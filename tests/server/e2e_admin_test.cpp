@@ -6,9 +6,6 @@
 namespace qel::test {
 namespace {
 
-constexpr unsigned kNoSuchItem = 16;
-constexpr unsigned kBadValue = 17;
-
 using SimdAdmin = SimdTest;
 
 TEST_F(SimdAdmin, ConsoleConfigurationIsReadBackAsSet) {

@@ -8,9 +8,15 @@
 #include <string>
 
 #include "qel.h"
+#include "server/codes.hpp"
 #include "simd_process.hpp"
 
 namespace qel::test {
+
+// The server's own result codes, as the library hands them on.
+inline constexpr unsigned kNoSuchItem = simd::kNoSuchItem;
+inline constexpr unsigned kBadValue = simd::kBadValue;
+inline constexpr unsigned kWrongState = simd::kWrongState;
 
 class SimdTest : public ::testing::Test {
  protected:
