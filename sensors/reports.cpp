@@ -1,0 +1,62 @@
+// Sensor reports: whole texts from the management server, handed to the caller as heap copies
+// without looking into them, and the two integer reports of one component.
+#include "connection/call_frame.hpp"
+
+using namespace qel;
+
+namespace {
+
+// Sends `component` as the bare string argument of P. A null component cannot be encoded, so
+// the call fails (2) unless the operation substituted a text first.
+template <typename P, typename Convention>
+unsigned int forComponent(const char *component, Convention convention) {
+  char *argument = const_cast<char *>(component);
+  return callFrame<P>(&argument, convention);
+}
+
+}  // namespace
+
+extern "C" {
+
+unsigned int qelSysGetSensorValuesXML(char **report) {
+  return callFrame<proc::SensorValuesXML>(nullptr, TextReply{report});
+}
+
+unsigned int qelSysGetSensorValuesASCII(char **report) {
+  return callFrame<proc::SensorValuesASCII>(nullptr, TextReply{report});
+}
+
+unsigned int qelSysGetSensorValuesForComponentXML(const char *component, char **report) {
+  return forComponent<proc::ComponentValuesXML>(component, TextReply{report});
+}
+
+unsigned int qelSysGetSensorValuesForComponentASCII(const char *component, char **report) {
+  return forComponent<proc::ComponentValuesASCII>(component, TextReply{report});
+}
+
+unsigned int qelSysGetComponentStatus(const char *component, int *status) {
+  return forComponent<proc::ComponentStatus>(component, SignedValueReply{status});
+}
+
+unsigned int qelSysGetComponentStatusAll(char **report) {
+  return callFrame<proc::ComponentStatusAll>(nullptr, TextReply{report});
+}
+
+unsigned int qelSysGetESValuesForComponentXML(const char *component, char **report) {
+  return forComponent<proc::ESValuesXML>(component != nullptr ? component : "", TextReply{report});
+}
+
+unsigned int qelSysGetPresenceDetectAll(char **report) {
+  return callFrame<proc::PresenceDetectAll>(nullptr, TextReply{report});
+}
+
+// The component is checked only once the thread has a handle, so a thread that cannot connect
+// learns that first.
+unsigned int qelSysGetPresenceDetect(const char *component, int *presence) {
+  CLIENT *clnt = nullptr;
+  if (const unsigned int rc = connectionStep(&clnt)) return rc;
+  if (component == nullptr || *component == '\0') return RESULT_INVALID_ARGUMENT;
+  return forComponent<proc::PresenceDetect>(component, SignedValueReply{presence});
+}
+
+}  // extern "C"
