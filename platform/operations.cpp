@@ -16,7 +16,8 @@ struct NonZeroValueReply {
   }
 };
 
-// Request records borrow the caller's text for the one call; the codecs only read it.
+// Request records borrow the caller's text for the one call; the codecs only read it. A null
+// text is passed on and fails the call.
 char *borrowed(const char *text) { return const_cast<char *>(text); }
 
 }  // namespace
@@ -29,8 +30,7 @@ unsigned int qelPlatformGetState(int *platformState) {
 
 unsigned int qelPlatformSetAction(int actionCode, unsigned char actionOption, int actionValue,
                                   const char *actionText) {
-  rpc_PlatformSetAction request{actionCode, actionOption, actionValue,
-                                borrowed(actionText != nullptr ? actionText : "")};
+  rpc_PlatformSetAction request{actionCode, actionOption, actionValue, textOrEmpty(actionText)};
   return callFrame<proc::PlatformSetAction>(&request, StatusReply{});
 }
 

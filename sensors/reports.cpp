@@ -43,7 +43,7 @@ unsigned int qelSysGetComponentStatusAll(char **report) {
 }
 
 unsigned int qelSysGetESValuesForComponentXML(const char *component, char **report) {
-  return forComponent<proc::ESValuesXML>(component != nullptr ? component : "", TextReply{report});
+  return forComponent<proc::ESValuesXML>(textOrEmpty(component), TextReply{report});
 }
 
 unsigned int qelSysGetPresenceDetectAll(char **report) {
