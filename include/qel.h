@@ -498,8 +498,9 @@ QEL_API unsigned int qelPlatformMachineCheckEvent(int eventValue1, int eventValu
 QEL_API unsigned int qelPlatformLogDimmError(int eventValue1, int eventValue2, int eventValue3,
                                              int eventValue4, const char *eventText);
 QEL_API unsigned int qelPlatformButton(int button);
-/* Platform type for typeKey. platformType is required and always receives the reply; a reply
- * of 0 gives 4. A NULL typeKey cannot be sent (result 2). */
+/* Platform type for typeKey. platformType is required (NULL gives 4 before connecting) and
+ * receives every reply that comes back; a reply of 0 gives 4. A NULL typeKey cannot be sent
+ * (result 2). */
 QEL_API unsigned int qelPlatformGetType(const char *typeKey, int *platformType);
 
 /* ---------------------------------------------------------------------------------------------
