@@ -42,13 +42,4 @@ std::shared_ptr<T> argument(T initial = T()) {
   return std::make_shared<T>(std::move(initial));
 }
 
-// The nouns of each family, added below the root.
-void addAdminCommands(CommandTable &table, CLI::App &root);
-void addNetCommands(CommandTable &table, CLI::App &root);
-void addPlatformCommands(CommandTable &table, CLI::App &root);
-void addReportCommands(CommandTable &table, CLI::App &root);
-void addSensorCommands(CommandTable &table, CLI::App &root);
-void addServerCommands(CommandTable &table, CLI::App &root);
-void addSensorWatch(CommandTable &table, CLI::App &sensor);
-
 }  // namespace qel::cli

@@ -1,6 +1,9 @@
 #include "cli/app.hpp"
 
+#include <qel.h>
+
 #include "cli/actions.hpp"
+#include "cli/commands.hpp"
 #include "cli/result_names.hpp"
 
 namespace qel::cli {
@@ -32,6 +35,11 @@ std::string reachedCommand(const CLI::App &app) {
   const auto path = commandPath(*at);
   return path.empty() ? "qelctl" : "qelctl " + path;
 }
+
+// After `server stop` there is no connection left to close, which is fine.
+struct CloseConnection {
+  ~CloseConnection() { qelDisconnect(); }
+};
 
 int usageError(const CLI::App &app, const CLI::Error &error, std::ostream &err) {
   const auto unknown = app.remaining(true);
@@ -76,6 +84,7 @@ int run(int argc, const char *const *argv, std::ostream &out, std::ostream &err)
 
   const Selection &chosen = *table.selection();
   Session session(options, chosen.command, out);
+  const CloseConnection closeOnEveryWayOut;
   try {
     if (chosen.reach == Reach::kRemote) session.connect();
     chosen.action(session);

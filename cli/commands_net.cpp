@@ -4,6 +4,7 @@
 #include <cstdio>
 
 #include "cli/actions.hpp"
+#include "cli/commands.hpp"
 
 namespace qel::cli {
 namespace {

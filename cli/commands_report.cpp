@@ -2,6 +2,7 @@
 #include <qel.h>
 
 #include "cli/actions.hpp"
+#include "cli/commands.hpp"
 
 namespace qel::cli {
 namespace {

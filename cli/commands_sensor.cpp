@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "cli/actions.hpp"
+#include "cli/commands.hpp"
 #include "cli/sensor_reading.hpp"
 #include "cli/threshold_state.hpp"
 

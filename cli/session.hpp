@@ -30,7 +30,7 @@ class Failure : public std::exception {
   unsigned code_;
 };
 
-// Runs nothing itself: checks the result of an operation and throws Failure unless it is 0.
+// The one way an operation's result is judged: anything but 0 throws Failure(action, code).
 void check(unsigned code, const std::string &action);
 
 class Session {

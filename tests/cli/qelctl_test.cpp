@@ -341,7 +341,9 @@ TEST_F(QelctlTest, EveryCommandWritesOneJsonDocument) {
   }
   std::function<void(const CLI::App &)> visit = [&](const CLI::App &at) {
     const auto subs = at.get_subcommands([](const CLI::App *) { return true; });
-    if (subs.empty()) EXPECT_EQ(covered.count(cli::commandPath(at)), 1u) << cli::commandPath(at);
+    if (subs.empty()) {
+      EXPECT_EQ(covered.count(cli::commandPath(at)), 1u) << cli::commandPath(at);
+    }
     for (const CLI::App *sub : subs) visit(*sub);
   };
   visit(app);
