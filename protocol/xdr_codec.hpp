@@ -19,7 +19,7 @@ namespace detail {
 // Reads `size` bytes of a string into a new buffer that grows as the bytes actually arrive,
 // instead of allocating the announced size first: a reply announcing a 4 GiB text and carrying
 // a few bytes fails without a 4 GiB allocation. The buffer belongs to *text from the first
-// chunk on, NUL-terminated after what arrived, so a failure leaves it to the free direction.
+// chunk on and is always terminated, so a failure leaves it to the free direction.
 inline bool_t receiveText(XDR *xdrs, char **text, u_int size) {
   constexpr u_int kFirstChunk = 4096;
   u_int capacity = size < kFirstChunk ? size : kFirstChunk;
@@ -28,8 +28,10 @@ inline bool_t receiveText(XDR *xdrs, char **text, u_int size) {
     void *larger = std::realloc(*text, std::size_t{capacity} + 1);
     if (larger == nullptr) return FALSE;
     *text = static_cast<char *>(larger);
-    (*text)[received] = '\0';
     if (capacity > received && !XDR_GETBYTES(xdrs, *text + received, capacity - received)) {
+      // A record stream that fails half-way has copied part of the chunk already; the free
+      // direction measures the text, so it ends where the received bytes end.
+      (*text)[received] = '\0';
       return FALSE;
     }
     received = capacity;
