@@ -68,21 +68,21 @@ unsigned int qelSysSetSensorThresholds(const char *sensorId, const SensorThresho
 
 unsigned int qelSysGetSensorThresholds(const char *sensorId, SensorThresholds *thresholds) {
   char *id = const_cast<char *>(sensorId);
-  return callFrame<proc::GetSensorThresholds>(&id,
-                                              RecordReply{[&](const rpc_SysGetSensorThresh &reply) {
-                                                *thresholds = fromWire(reply.thresholds);
-                                                return RESULT_OK;
-                                              }});
+  const auto copy = [&](const rpc_SysGetSensorThresh &reply) {
+    *thresholds = fromWire(reply.thresholds);
+    return RESULT_OK;
+  };
+  return callFrame<proc::GetSensorThresholds>(&id, RecordReply{copy});
 }
 
 unsigned int qelSysGetVRMGoodness(int vrmSelector, unsigned int count, int *values) {
-  return callFrame<proc::GetVRMGoodness>(
-      &vrmSelector, RecordReply{[&](const rpc_SysGetVRMGoodness &reply) {
-        for (unsigned int i = 0; i < count; ++i) {
-          values[i] = i < reply.goodnessCount ? reply.goodness[i] : 0;
-        }
-        return RESULT_OK;
-      }});
+  const auto copy = [&](const rpc_SysGetVRMGoodness &reply) {
+    for (unsigned int i = 0; i < count; ++i) {
+      values[i] = i < reply.goodnessCount ? reply.goodness[i] : 0;
+    }
+    return RESULT_OK;
+  };
+  return callFrame<proc::GetVRMGoodness>(&vrmSelector, RecordReply{copy});
 }
 
 }  // extern "C"
