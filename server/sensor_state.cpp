@@ -55,8 +55,10 @@ float SpState::reading(const SensorState &sensor) const {
   return static_cast<float>(value);
 }
 
+// Like a real SP, thresholds are watched only while the host runs: a host that is off or still
+// booting reads low everywhere.
 int SpState::sensorStatus(const SensorState &sensor) const {
-  if (!sensor.spec.available) return kStatusOk;
+  if (!sensor.spec.available || platformState() != kHostRunning) return kStatusOk;
   const float value = reading(sensor);
   const auto &[limits, flags] = sensor.thresholds;
   if ((flags[0] && value <= limits[0]) || (flags[3] && value >= limits[3])) return kStatusCritical;

@@ -75,6 +75,10 @@ TEST_F(SpStateTest, ComponentStatusIsTheWorstOfItsSensors) {
   EXPECT_EQ(state.componentStatus("cpu0"), kStatusWarning);
   ASSERT_EQ(state.setSensorValue("cpu0-temp", 95.0f), kOk);
   EXPECT_EQ(state.componentStatus("cpu0"), kStatusCritical);
+  // Thresholds are not watched while the host is off.
+  ASSERT_EQ(state.setPowerState(0), kOk);
+  EXPECT_EQ(state.componentStatus("cpu0"), kStatusOk);
+  ASSERT_EQ(state.setPowerState(1), kOk);
   // A flag of 0 turns its threshold off.
   ASSERT_EQ(state.setThresholds("cpu0-temp", {{0, 5, 70, 90}, {1, 1, 0, 0}}), kOk);
   EXPECT_EQ(state.componentStatus("cpu0"), kStatusOk);
