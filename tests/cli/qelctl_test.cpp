@@ -52,6 +52,8 @@ class QelctlTest : public ::testing::Test {
   std::string program_;
 };
 
+bool productMapExists() { return std::ifstream("/usr/local/config/prod_id_map").good(); }
+
 struct GoldenCase {
   std::vector<std::string> args;
   std::string out;
@@ -120,56 +122,56 @@ TEST_F(QelctlTest, SensorListNamesEveryScenarioSensor) {
   for (const char *id : {"cpu0-temp\n", "cpu0-vcore\n", "fan0-speed\n", "dimm1-temp\n"}) {
     EXPECT_NE(run.out.find(id), std::string::npos) << id;
   }
-  const Json document = json({"sensor", "list"}, "sensor list");
+  Json document = json({"sensor", "list"}, "sensor list");
   ASSERT_TRUE(document["sensors"].is_array());
   EXPECT_EQ(document["sensors"].size(),
             static_cast<std::size_t>(std::count(run.out.begin(), run.out.end(), '\n')));
 }
 
 TEST_F(QelctlTest, JsonDocumentsCarryTheirKeys) {
-  const Json ip = json({"net", "ip", "1"}, "net ip");
+  Json ip = json({"net", "ip", "1"}, "net ip");
   EXPECT_EQ(ip["enabled"], false);
   EXPECT_EQ(ip["dhcp"], true);
   EXPECT_EQ(ip["label"], "sideband0");
   EXPECT_EQ(ip["hardwareAddress"], "02:00:5e:10:00:02");
   for (const char *key : {"address", "netmask", "gateway"}) EXPECT_TRUE(ip.contains(key)) << key;
 
-  const Json dns = json({"net", "dns", "get"}, "net dns");
+  Json dns = json({"net", "dns", "get"}, "net dns");
   EXPECT_EQ(dns["servers"], Json({"192.0.2.53", "192.0.2.54"}));
   EXPECT_EQ(dns["text"], "search lab.example");
 
-  const Json readings = json({"sensor", "get", "cpu0-temp", "dimm1-temp"}, "sensor get");
+  Json readings = json({"sensor", "get", "cpu0-temp", "dimm1-temp"}, "sensor get");
   ASSERT_EQ(readings["readings"].size(), 2u);
   EXPECT_EQ(readings["readings"][0], Json({{"sensor", "cpu0-temp"}, {"value", 52.5}}));
   EXPECT_TRUE(readings["readings"][1]["value"].is_null());
 
-  const Json thresholds = json({"sensor", "thresholds", "fan0-speed"}, "sensor thresholds");
+  Json thresholds = json({"sensor", "thresholds", "fan0-speed"}, "sensor thresholds");
   ASSERT_EQ(thresholds["thresholds"].size(), 4u);
   EXPECT_EQ(thresholds["thresholds"][0],
             Json({{"threshold", 1}, {"role", "lower critical"}, {"value", 1000.0}, {"flag", 1}}));
   EXPECT_EQ(thresholds["thresholds"][3]["flag"], 0);
 
-  const Json info = json({"sensor", "info", "cpu0-temp"}, "sensor info");
+  Json info = json({"sensor", "info", "cpu0-temp"}, "sensor info");
   for (const char *key : {"text1", "text7", "intValue1", "intValue5", "realValue1"}) {
     EXPECT_TRUE(info.contains(key)) << key;
   }
 
-  const Json fan = json({"fan", "state"}, "fan state");
+  Json fan = json({"fan", "state"}, "fan state");
   ASSERT_TRUE(fan["entries"].is_array());
   EXPECT_EQ(fan["entries"].size(), fan["entryCount"].get<std::size_t>());
 
-  const Json status = json({"component", "status", "cpu0"}, "component status");
+  Json status = json({"component", "status", "cpu0"}, "component status");
   EXPECT_TRUE(status["status"].is_number_integer());
-  const Json presence = json({"component", "presence"}, "component presence");
+  Json presence = json({"component", "presence"}, "component presence");
   EXPECT_TRUE(presence["report"].is_string());
 
-  const Json xml = json({"report", "xml", "cpu0"}, "report xml");
+  Json xml = json({"report", "xml", "cpu0"}, "report xml");
   EXPECT_NE(xml["report"].get<std::string>().find("cpu0-temp"), std::string::npos);
 
-  const Json state = json({"server", "state"}, "server state");
+  Json state = json({"server", "state"}, "server state");
   EXPECT_FALSE(state["state"].get<std::string>().empty());
 
-  const Json date = json({"date"}, "date");
+  Json date = json({"date"}, "date");
   EXPECT_TRUE(std::regex_match(date["date"].get<std::string>(),
                                std::regex(R"(\d{4}-\d\d-\d\d \d\d:\d\d:\d\d \w+)")));
 }
@@ -229,7 +231,7 @@ TEST_F(QelctlTest, SettingsReadBackAsWritten) {
                     "--flags", "0", "1", "1", "200"})
                 .status,
             0);
-  const Json thresholds = json({"sensor", "thresholds", "cpu0-temp"}, "sensor thresholds");
+  Json thresholds = json({"sensor", "thresholds", "cpu0-temp"}, "sensor thresholds");
   EXPECT_EQ(thresholds["thresholds"][1]["value"], -5.5);
   EXPECT_EQ(thresholds["thresholds"][2]["value"], 70.0);
   EXPECT_EQ(thresholds["thresholds"][0]["flag"], 0);
@@ -244,18 +246,17 @@ TEST_F(QelctlTest, WatchShowsThresholdStates) {
   const std::string table =
       "SENSOR      VALUE  LOW CRIT  LOW WARN  HIGH WARN  HIGH CRIT  STATE\n"
       "cpu0-temp   90.0   0.0       5.0       85.0       95.0       warning\n"
-      "cpu0-vcore  1.25   0.9       0.95      1.2        1.3        critical\n"
+      "cpu0-vcore  1.25   0.9       0.95      1.2        1.3        warning\n"
       "fan0-speed  900.0  1000.0    1500.0    -          -          critical\n"
-      "dimm1-temp  -      0.0       0.0       0.0        0.0        no reading\n"
+      "dimm1-temp  -      -         -         -          -          no reading\n"
       "no-such     -      -         -         -          -          error\n";
   const std::string stamped =
       std::regex_replace(run.out, std::regex(R"(\d{4}-\d\d-\d\d \d\d:\d\d:\d\d UTC)"), "TIME");
   EXPECT_EQ(stamped, "TIME\n" + table + "\nTIME\n" + table);
 
-  const Json document =
-      json({"sensor", "watch", "cpu0-temp", "no-such", "--count", "1"}, "sensor watch");
+  Json document = json({"sensor", "watch", "cpu0-temp", "no-such", "--count", "1"}, "sensor watch");
   ASSERT_EQ(document["rounds"].size(), 1u);
-  const Json &readings = document["rounds"][0]["readings"];
+  Json &readings = document["rounds"][0]["readings"];
   EXPECT_EQ(readings[0]["state"], "warning");
   EXPECT_EQ(readings[0]["upperCritical"], 95.0);
   EXPECT_EQ(readings[1]["state"], "error");
@@ -310,6 +311,7 @@ TEST_F(QelctlTest, EveryCommandWritesOneJsonDocument) {
       {"console", "get"},
       {"console", "set", "115200", "8", "0", "1", "0"},
       {"cpu", "set", "1", "2", "3", "4", "5"},
+      {"product", "get"},
       {"pbm", "get", "0"},
       {"pbm", "set", "3", "x"},
       {"net", "reset", "0"},
@@ -336,8 +338,11 @@ TEST_F(QelctlTest, EveryCommandWritesOneJsonDocument) {
     const Json document = Json::parse(run.out, nullptr, false);
     ASSERT_FALSE(document.is_discarded()) << table.selection()->command << ": " << run.out;
     EXPECT_EQ(document.value("command", ""), table.selection()->command);
-    EXPECT_EQ(document.value("result", -1), 0) << table.selection()->command << ": " << run.err;
-    EXPECT_EQ(run.status, 0) << table.selection()->command;
+    // The product name needs the machine's product map file, which a test machine may lack.
+    const int expected = table.selection()->command == "product" && !productMapExists() ? 18 : 0;
+    EXPECT_EQ(document.value("result", -1), expected)
+        << table.selection()->command << ": " << run.err;
+    EXPECT_EQ(run.status, expected == 0 ? 0 : kLibraryFailure) << table.selection()->command;
   }
   std::function<void(const CLI::App &)> visit = [&](const CLI::App &at) {
     const auto subs = at.get_subcommands([](const CLI::App *) { return true; });
@@ -360,7 +365,7 @@ TEST_F(QelctlTest, ServerRefusalNamesTheCodeAndExitsOne) {
 
   const QelctlRun document = qelctl({"--json", "sensor", "get", "no-such"});
   EXPECT_EQ(document.status, kServerRefused);
-  const Json error = Json::parse(document.out);
+  Json error = Json::parse(document.out);
   EXPECT_EQ(error["command"], "sensor get");
   EXPECT_GT(error["result"].get<unsigned>(), 0u);
   EXPECT_TRUE(error["symbol"].is_null());
@@ -408,7 +413,7 @@ TEST(QelctlUnregistered, ConnectionFailureNamesTheResultAndExitsTwo) {
   }
   const QelctlRun run = runQelctl({"--json", "--program", program, "net", "dns"});
   EXPECT_EQ(run.status, kLibraryFailure);
-  const Json error = Json::parse(run.out);
+  Json error = Json::parse(run.out);
   EXPECT_EQ(error, Json({{"command", "net dns"},
                          {"result", 24},
                          {"symbol", "RESULT_NOT_REGISTERED"},
