@@ -5,6 +5,8 @@
 // An operation states only what is its own: its argument, its convention and its outputs.
 #pragma once
 
+#include <malloc.h>
+
 #include <cstdlib>
 #include <cstring>
 #include <utility>
@@ -93,12 +95,27 @@ inline char *textOrEmpty(const char *text) {
   return const_cast<char *>(text != nullptr ? text : empty);
 }
 
-// Code-and-text reply: errorCode is the result; on success the text is copied to *out.
+// Decoded texts in blocks of this size or more go to the caller as they are instead of being
+// copied: the decoder allocated each with malloc as a block of its own, and copying megabytes
+// into a fresh block costs more than receiving them did.
+inline constexpr std::size_t kHandOverBytes = 64 * 1024;
+
+// The text of a reply for the caller: a heap copy, or a large decoded block itself, taken out
+// of the reply so that releasing the reply leaves it alone.
+inline unsigned int giveText(char *&text, char **out) {
+  if (out != nullptr && text != nullptr && malloc_usable_size(text) >= kHandOverBytes) {
+    *out = std::exchange(text, nullptr);
+    return RESULT_OK;
+  }
+  return copyText(text, out);
+}
+
+// Code-and-text reply: errorCode is the result; on success the text goes to *out.
 struct TextReply {
   char **out;
-  unsigned int operator()(const rpc_StringAndEC &reply) const {
+  unsigned int operator()(rpc_StringAndEC &reply) const {
     if (reply.errorCode != 0) return static_cast<unsigned int>(reply.errorCode);
-    return copyText(reply.text, out);
+    return giveText(reply.text, out);
   }
 };
 

@@ -2,6 +2,7 @@
 
 #include <arpa/inet.h>
 #include <netinet/in.h>
+#include <netinet/tcp.h>
 #include <rpc/pmap_clnt.h>
 #include <sys/socket.h>
 #include <unistd.h>
@@ -144,6 +145,10 @@ void ScriptedServer::shutDown() {
 void ScriptedServer::acceptLoop() {
   for (;;) {
     const int fd = accept4(listener_, nullptr, nullptr, SOCK_CLOEXEC);
+    // A reply leaves at once: the tail of a large one must not wait for the client's
+    // delayed acknowledgement.
+    const int noDelay = 1;
+    if (fd >= 0) setsockopt(fd, IPPROTO_TCP, TCP_NODELAY, &noDelay, sizeof noDelay);
     std::lock_guard lock(mutex_);
     if (fd < 0 || stopping_) {
       if (fd >= 0) close(fd);

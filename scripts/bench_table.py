@@ -1,0 +1,59 @@
+"""Turns Google Benchmark's JSON (with median aggregates) into the table of ratios."""
+import json
+import sys
+
+runs = json.load(open(sys.argv[1]))["benchmarks"]
+median = {b["run_name"]: b for b in runs if b.get("aggregate_name") == "median"}
+
+
+def time(name):
+    return median[name]["real_time"] if name in median else float("nan")
+
+
+def rate(name):
+    b = median.get(name, {})
+    return b.get("items_per_second") or (1e9 / b["real_time"] if b else float("nan"))
+
+
+rows = []
+
+
+def row(what, ours, theirs, ratio, target, ok):
+    rows.append((what, ours, theirs, ratio, target, "yes" if ok else "NO"))
+
+
+small, raw, floor = time("SmallCall_Library"), time("SmallCall_Raw"), time("SmallCall_Floor")
+row("small call (qelPlatformGetState), us", f"{small/1e3:.2f}", f"raw {raw/1e3:.2f}",
+    f"{small/raw:.3f}", "<= 1.03", small / raw <= 1.03)
+row("  against the loopback floor, us", f"{small/1e3:.2f}", f"floor {floor/1e3:.2f}",
+    f"{small/floor:.2f}", "-", True)
+for size, label in [(1 << 10, "1 KiB"), (1 << 16, "64 KiB"), (1 << 20, "1 MiB"), (1 << 24, "16 MiB")]:
+    lib = median[f"Report_Library/{size}"]["bytes_per_second"] / 2**20
+    plain = median[f"Report_Raw/{size}"]["bytes_per_second"] / 2**20
+    row(f"report {label}, MiB/s", f"{lib:.0f}", f"raw {plain:.0f}", f"{lib/plain:.3f}",
+        ">= 0.90", lib / plain >= 0.9)
+for threads in (1, 2, 4, 8):
+    suffix = f"/real_time/threads:{threads}"
+    lib, plain = rate("Threads_Library" + suffix), rate("Threads_Raw" + suffix)
+    row(f"calls/s, {threads} thread(s)", f"{lib:.0f}", f"raw {plain:.0f}", f"{lib/plain:.3f}",
+        "-", True)
+codecs = sorted({n.split("/")[0] for n in median if n.startswith("Codec_")})
+for codec in codecs:
+    fast, slow = time(codec + "/inline"), time(codec + "/primitive")
+    row(f"{codec[6:]} codec round trip, ns", f"inline {fast:.0f}", f"primitive {slow:.0f}",
+        f"{fast/slow:.3f}", "< 1", fast < slow)
+con, rawcon = time("Connect_Library"), time("Connect_Raw")
+row("connect + first call, us", f"{con/1e3:.1f}", f"raw {rawcon/1e3:.1f}", f"{con/rawcon:.3f}",
+    "-", True)
+ours = median["Heap_Library"]["allocs_per_call"]
+theirs = median["Heap_Raw"]["allocs_per_call"]
+row("heap allocations per small call", f"{ours:.2f}", f"raw {theirs:.2f}", "-", "<= raw",
+    ours <= theirs)
+peak = median["PeakHeap_Report16MiB"]["peak_over_size"]
+row("peak heap of a 16 MiB report / size", f"{peak:.2f}", "-", "-", "<= 3", peak <= 3)
+
+widths = [max(len(str(r[i])) for r in rows + [("what", "library", "compared", "ratio", "target", "met")])
+          for i in range(6)]
+header = ("what", "library", "compared", "ratio", "target", "met")
+for r in [header] + rows:
+    print("  ".join(str(c).ljust(w) for c, w in zip(r, widths)))
