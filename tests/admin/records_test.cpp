@@ -130,5 +130,13 @@ TEST(AdminRecordsTest, FreeingADecodedPbmStringReleasesItsText) {
   EXPECT_EQ(back->pbmText, nullptr);
 }
 
+TEST(AdminRecordsTest, NullPbmTextCannotBeEncoded) {
+  for (Inline policy : kPolicies) {
+    bool ok = true;
+    encode(xdr_rpc_PBMstring, rpc_PBMstring{1, nullptr}, policy, &ok);
+    EXPECT_FALSE(ok) << policyName(policy);
+  }
+}
+
 }  // namespace
 }  // namespace qel::test
