@@ -39,6 +39,32 @@ static void excerpt(char *text, int lines) {
   free(text);
 }
 
+static void network(void) {
+  int enabled = 0, dhcp = 0;
+  char *address = NULL, *netmask = NULL, *gateway = NULL, *label = NULL, *hostname = NULL;
+  char *servers = NULL, *dnsText = NULL;
+  unsigned char *hardware = NULL;
+  puts("Network");
+  if (step("interface 0",
+           qelGetIP_Str(0, 0, &enabled, &dhcp, &address, &netmask, &gateway, &label, &hardware))) {
+    printf("  %-34s %s %s, %s address %s netmask %s gateway %s, %02x:%02x:%02x:%02x:%02x:%02x\n",
+           "interface 0", label, enabled ? "enabled" : "disabled", dhcp ? "DHCP" : "static",
+           address ? address : "-", netmask ? netmask : "-", gateway ? gateway : "-", hardware[0],
+           hardware[1], hardware[2], hardware[3], hardware[4], hardware[5]);
+    free(address), free(netmask), free(gateway), free(label), free(hardware);
+  }
+  if (step("DNS servers", qelGetDNS_Str(0, &servers, &dnsText))) {
+    printf("  %-34s %s (%s)\n", "DNS servers", servers ? servers : "none", dnsText);
+    free(servers), free(dnsText);
+  }
+  if (step("hostname", qelGetHostname(0, &hostname))) show("hostname", hostname);
+  if (step("set hostname", qelSetHostname(0, "sp-tour")) &&
+      step("hostname", qelGetHostname(0, &hostname))) {
+    show("hostname after setting it", hostname);
+  }
+  step("set date", qelSetDate("2030-01-01 08:00:00"));
+}
+
 static void platform(void) {
   int state = 0, power = 0, level = 0, type = 0, reason = 0;
   puts("Platform");
@@ -129,6 +155,7 @@ int main(int argc, char **argv) {
     fprintf(stderr, "qel-tour: cannot reach the management server (result %u)\n", connected);
     return 1;
   }
+  network();
   sensors();
   platform();
   administration();

@@ -151,5 +151,29 @@ TEST_F(SimdRequests, ArgumentsThatDoNotDecodeGetGarbageArgumentsAndTheServerCarr
   EXPECT_EQ(qelRebootSP(), RESULT_OK);
 }
 
+TEST(SimdConfigure, RestoresTheScenarioAndRejectsAFileThatWentBad) {
+  const std::string path = writeFile("configure_scenario.json", R"({
+    "hostname": "first", "interfaces": [{"label": "e0", "hardwareAddress": "02:00:00:00:00:09"}],
+    "components": [], "sensors": []})");
+  SimdProcess custom;
+  ASSERT_TRUE(custom.start(0, {"--scenario", path}));
+  qelDisconnect();
+  ASSERT_EQ(qelConnect(nullptr, custom.program()), RESULT_OK);
+  ASSERT_EQ(qelSetHostname(0, "changed"), RESULT_OK);
+  ASSERT_EQ(qelConfigureServer(), RESULT_OK);
+  char *hostname = nullptr;
+  ASSERT_EQ(qelGetHostname(0, &hostname), RESULT_OK);
+  EXPECT_STREQ(hostname, "first");
+  free(hostname);
+
+  ASSERT_EQ(qelSetHostname(0, "kept"), RESULT_OK);
+  writeFile("configure_scenario.json", "{ broken");
+  EXPECT_EQ(qelConfigureServer(), 17u);
+  ASSERT_EQ(qelGetHostname(0, &hostname), RESULT_OK);
+  EXPECT_STREQ(hostname, "kept");
+  free(hostname);
+  qelDisconnect();
+}
+
 }  // namespace
 }  // namespace qel::test
