@@ -394,7 +394,7 @@ QEL_API unsigned int qelRebootSP(void);
 QEL_API unsigned int qelIPAddressToString(unsigned int address, char **addressText);
 /* Reads "%u.%u.%u.%u" (blanks before each number skipped, text after the fourth number
  * ignored, "010" is ten). 7 for a NULL pointer; 4 when fewer than four numbers are read or one
- * is above 255, leaving *address untouched. */
+ * is above 255 (a number too large for 32 bits included), leaving *address untouched. */
 QEL_API unsigned int qelStringToIPAddress(const char *addressText, unsigned int *address);
 /* Sends the date text unchanged. A NULL date cannot be sent: result 2. */
 QEL_API unsigned int qelSetDate(const char *date);
@@ -461,8 +461,9 @@ QEL_API unsigned int qelSetDNS(unsigned int configSelector, const unsigned int *
                                const char *dnsText);
 /* Up to three dotted-quad addresses separated by any run of spaces and commas; blanks before
  * the first entry are skipped. Text after an address up to the next separator is ignored
- * ("1.1.1.1;2.2.2.2" is one server). NULL or "" sends all three absent. A malformed entry or a
- * leading comma gives 4, a fourth entry 26; nothing is sent then. */
+ * ("1.1.1.1;2.2.2.2" is one server). NULL or "" sends all three absent; "0.0.0.0" is sent as a
+ * present server. A malformed entry, a leading comma or a text of separators only gives 4, a
+ * fourth entry 26 whatever it holds; nothing is sent then. */
 QEL_API unsigned int qelSetDNS_Str(unsigned int configSelector, const char *servers,
                                    const char *dnsText);
 /* Reads the hostname into a new heap text. */
