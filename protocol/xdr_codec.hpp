@@ -93,26 +93,34 @@ struct Words<int[N]> {
   static constexpr unsigned kCount = N;
 };
 
-inline void store(int32_t *&slot, const int *v) {
-  *slot++ = static_cast<int32_t>(htonl(static_cast<uint32_t>(*v)));
+// The inline block is walked as bytes: a record stream hands out blocks at the alignment of its
+// position in the byte stream, which a server that sent a record of odd length has shifted.
+using Slot = unsigned char *;
+
+inline void put(Slot &slot, uint32_t value) {
+  const uint32_t word = htonl(value);
+  std::memcpy(slot, &word, sizeof word);
+  slot += sizeof word;
 }
-inline void store(int32_t *&slot, const unsigned int *v) {
-  *slot++ = static_cast<int32_t>(htonl(*v));
-}
-inline void store(int32_t *&slot, const unsigned long *v) {
-  *slot++ = static_cast<int32_t>(htonl(static_cast<uint32_t>(*v)));
-}
+inline void store(Slot &slot, const int *v) { put(slot, static_cast<uint32_t>(*v)); }
+inline void store(Slot &slot, const unsigned int *v) { put(slot, *v); }
+inline void store(Slot &slot, const unsigned long *v) { put(slot, static_cast<uint32_t>(*v)); }
 template <std::size_t N>
-void store(int32_t *&slot, const int (*v)[N]) {
+void store(Slot &slot, const int (*v)[N]) {
   for (const int &item : *v) store(slot, &item);
 }
 
-inline uint32_t next(int32_t *&slot) { return ntohl(static_cast<uint32_t>(*slot++)); }
-inline void load(int32_t *&slot, int *v) { *v = static_cast<int32_t>(next(slot)); }
-inline void load(int32_t *&slot, unsigned int *v) { *v = next(slot); }
-inline void load(int32_t *&slot, unsigned long *v) { *v = next(slot); }
+inline uint32_t next(Slot &slot) {
+  uint32_t word;
+  std::memcpy(&word, slot, sizeof word);
+  slot += sizeof word;
+  return ntohl(word);
+}
+inline void load(Slot &slot, int *v) { *v = static_cast<int32_t>(next(slot)); }
+inline void load(Slot &slot, unsigned int *v) { *v = next(slot); }
+inline void load(Slot &slot, unsigned long *v) { *v = next(slot); }
 template <std::size_t N>
-void load(int32_t *&slot, int (*v)[N]) {
+void load(Slot &slot, int (*v)[N]) {
   for (int &item : *v) load(slot, &item);
 }
 
@@ -126,7 +134,8 @@ template <typename... Fields>
 bool_t xdrWords(XDR *xdrs, Fields *...fields) {
   constexpr unsigned kBytes = 4 * (detail::Words<Fields>::kCount + ...);
   if (xdrs->x_op == XDR_ENCODE || xdrs->x_op == XDR_DECODE) {
-    if (int32_t *slot = XDR_INLINE(xdrs, kBytes)) {
+    if (int32_t *block = XDR_INLINE(xdrs, kBytes)) {
+      auto slot = reinterpret_cast<detail::Slot>(block);
       if (xdrs->x_op == XDR_ENCODE) {
         (detail::store(slot, fields), ...);
       } else {

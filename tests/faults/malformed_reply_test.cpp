@@ -200,5 +200,24 @@ TEST_F(MalformedReplyTest, OversizedStringsAndCountsFailTheCall) {
   }
 }
 
+TEST_F(MalformedReplyTest, ReplyOfOddLengthLeavesTheNextRepliesReadable) {
+  // Three stray bytes after a status reply shift every later reply on the connection off the
+  // 4-byte alignment that the records' inline blocks would otherwise have in memory.
+  server.answerOnce(proc::Notify::kNumber, Reply::body(concat({encodeInt(7), {1, 2, 3}})));
+  EXPECT_EQ(qelNotify(1), 7u);
+  server.answer(proc::GetConsoleConfig::kNumber,
+                Reply::record(xdr_rpc_ConsoleConfig, rpc_ConsoleConfig{0, 3, 2, 4, 115200, 1}));
+  int values[4] = {};
+  unsigned long speed = 0;
+  ASSERT_EQ(qelSysGetConsoleConfig(&values[0], &values[1], &values[2], &values[3], &speed),
+            RESULT_OK);
+  EXPECT_EQ(values[0], 1);
+  EXPECT_EQ(values[1], 2);
+  EXPECT_EQ(values[2], 3);
+  EXPECT_EQ(values[3], 4);
+  EXPECT_EQ(speed, 115200ul);
+  EXPECT_EQ(server.connectionsAccepted(), 1) << "all on the one connection";
+}
+
 }  // namespace
 }  // namespace qel::test
