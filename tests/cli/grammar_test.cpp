@@ -124,7 +124,9 @@ TEST_F(DocumentationTest, CompletionKnowsEveryCommandAndOption) {
   visit(app_, [&](const CLI::App &app) {
     const std::string path = commandPath(app);
     std::smatch entry;
-    const std::regex pattern("\\[\"" + path + "\"\\]=\"([^\"]*)\"");
+    // Bash keys cannot be empty: the top level is under "qelctl".
+    const std::string key = path.empty() ? "qelctl" : path;
+    const std::regex pattern("\\[\"" + key + "\"\\]=\"([^\"]*)\"");
     ASSERT_TRUE(std::regex_search(script, entry, pattern)) << "no entry for '" << path << "'";
     const std::string words = " " + entry[1].str() + " ";
     for (const auto &option : longOptions(app)) {
