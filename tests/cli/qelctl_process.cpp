@@ -6,6 +6,7 @@
 
 #include <array>
 #include <cstdlib>
+#include <string>
 
 namespace qel::test {
 namespace {
@@ -16,6 +17,11 @@ namespace {
   dup2(out, STDOUT_FILENO);
   dup2(err, STDERR_FILENO);
   unsetenv("QELPROGID");
+  // In sanitizer builds the list of suppressed libtirpc leaks would join the error lines.
+  const char *lsan = getenv("LSAN_OPTIONS");
+  const std::string quiet =
+      lsan ? std::string(lsan) + ":print_suppressions=0" : "print_suppressions=0";
+  setenv("LSAN_OPTIONS", quiet.c_str(), 1);
   for (const auto &[name, value] : environment) setenv(name.c_str(), value.c_str(), 1);
   std::vector<std::string> copies{QELCTL_PATH};
   copies.insert(copies.end(), args.begin(), args.end());
