@@ -43,8 +43,9 @@ extern "C" {
 /* ---------------------------------------------------------------------------------------------
  * Result codes produced by the library itself.
  * ------------------------------------------------------------------------------------------- */
-#define RESULT_OK 0u                  /* success */
-#define RESULT_CALL_FAILED 2u         /* no reply: timeout, broken connection, encode or decode
+#define RESULT_OK 0u /* success */
+#define RESULT_CALL_FAILED                                                                      \
+  2u                                  /* no reply: timeout, broken connection, encode or decode \
                                          failure, RPC rejection; the thread's handle was dropped */
 #define RESULT_NOT_CONNECTED 3u       /* qelDisconnect*: there was no handle to destroy */
 #define RESULT_INVALID_ARGUMENT 4u    /* an argument, text or returned value was rejected */
@@ -412,7 +413,7 @@ typedef struct IPInfo {
   unsigned int ipAddress; /* copied whatever its flag */
   unsigned int netmask;
   unsigned int gateway;
-  char label[32];                 /* at most 31 characters, NUL-filled */
+  char label[32];                   /* at most 31 characters, NUL-filled */
   unsigned char hardwareAddress[6]; /* zeros when the server reports none */
 } IPInfo;
 
@@ -439,16 +440,14 @@ QEL_API unsigned int qelSetIP(unsigned int configSelector, unsigned int interfac
  * enabled 0 and dhcp 0 every given text is sent present, as its address when it reads as one
  * and as 0 otherwise. With dhcp non-zero the texts are ignored. */
 QEL_API unsigned int qelSetIP_Str(unsigned int configSelector, unsigned int interfaceId,
-                                  int enabled, int dhcp, const char *ipAddress,
-                                  const char *netmask, const char *gateway,
-                                  const char *requestText);
+                                  int enabled, int dhcp, const char *ipAddress, const char *netmask,
+                                  const char *gateway, const char *requestText);
 
 /* Reads up to three DNS servers (0 for an absent one) and the DNS text (new heap copy). */
 QEL_API unsigned int qelGetDNS3(unsigned int configSelector, unsigned int *server1,
                                 unsigned int *server2, unsigned int *server3, char **dnsText);
 /* qelGetDNS3 for server 1 only. */
-QEL_API unsigned int qelGetDNS(unsigned int configSelector, unsigned int *server1,
-                               char **dnsText);
+QEL_API unsigned int qelGetDNS(unsigned int configSelector, unsigned int *server1, char **dnsText);
 /* *servers receives the present servers joined by ", " ("10.0.0.1, 10.0.0.3") in a new text, or
  * NULL when none is present; dnsText as qelGetDNS3. */
 QEL_API unsigned int qelGetDNS_Str(unsigned int configSelector, char **servers, char **dnsText);
@@ -493,8 +492,8 @@ QEL_API unsigned int qelPlatformSetPowerLevel(int powerLevel);
 /* Reason of the last shutdown. shutdownReason is required: NULL gives 4 before connecting. */
 QEL_API unsigned int qelPlatformGetShutdownReason(int *shutdownReason);
 /* Reports a machine-check event; a NULL eventText cannot be sent (result 2). */
-QEL_API unsigned int qelPlatformMachineCheckEvent(int eventValue1, int eventValue2,
-                                                  int eventValue3, const char *eventText);
+QEL_API unsigned int qelPlatformMachineCheckEvent(int eventValue1, int eventValue2, int eventValue3,
+                                                  const char *eventText);
 /* Reports a DIMM error; a NULL eventText cannot be sent (result 2). */
 QEL_API unsigned int qelPlatformLogDimmError(int eventValue1, int eventValue2, int eventValue3,
                                              int eventValue4, const char *eventText);
@@ -511,8 +510,7 @@ QEL_API unsigned int qelPlatformGetType(const char *typeKey, int *platformType);
 QEL_API unsigned int qelSysGetSensorValuesXML(char **report);
 QEL_API unsigned int qelSysGetSensorValuesASCII(char **report);
 QEL_API unsigned int qelSysGetSensorValuesForComponentXML(const char *component, char **report);
-QEL_API unsigned int qelSysGetSensorValuesForComponentASCII(const char *component,
-                                                            char **report);
+QEL_API unsigned int qelSysGetSensorValuesForComponentASCII(const char *component, char **report);
 /* Signed value reply; *status is untouched on a negative reply. */
 QEL_API unsigned int qelSysGetComponentStatus(const char *component, int *status);
 QEL_API unsigned int qelSysGetComponentStatusAll(char **report);
@@ -546,8 +544,7 @@ QEL_API unsigned int qelSysSetSensorValue(const char *sensorId, float value);
 QEL_API unsigned int qelSysSetSensorThresholds(const char *sensorId,
                                                const SensorThresholds *thresholds);
 /* thresholds is required; flags come back as 0 to 255. */
-QEL_API unsigned int qelSysGetSensorThresholds(const char *sensorId,
-                                               SensorThresholds *thresholds);
+QEL_API unsigned int qelSysGetSensorThresholds(const char *sensorId, SensorThresholds *thresholds);
 /* Writes exactly count values: the server's (at most 4), then zeros. */
 QEL_API unsigned int qelSysGetVRMGoodness(int vrmSelector, unsigned int count, int *values);
 
@@ -608,9 +605,8 @@ QEL_API unsigned int qelGetFanState(FanState *state);
 QEL_API unsigned int qelSysGetConsoleConfig(int *consoleValue1, int *consoleValue2,
                                             int *consoleValue3, int *consoleValue4,
                                             unsigned long *consoleValue5);
-QEL_API unsigned int qelSysSetConsoleConfig(int consoleValue1, int consoleValue2,
-                                            int consoleValue3, int consoleValue4,
-                                            unsigned long consoleValue5);
+QEL_API unsigned int qelSysSetConsoleConfig(int consoleValue1, int consoleValue2, int consoleValue3,
+                                            int consoleValue4, unsigned long consoleValue5);
 QEL_API unsigned int qelSetCPUConfiguration(int cpuValue1, unsigned int cpuValue2,
                                             unsigned int cpuValue3, int cpuValue4,
                                             unsigned int cpuValue5);
