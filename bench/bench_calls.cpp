@@ -193,11 +193,11 @@ void threadCounts(benchmark::internal::Benchmark *b) {
   b->UseRealTime();
 }
 
-BENCHMARK(SmallCall_Library);
-BENCHMARK(SmallCall_Raw);
-BENCHMARK(SmallCall_Floor);
-BENCHMARK(Report_Library)->Apply(reportSizes);
-BENCHMARK(Report_Raw)->Apply(reportSizes);
+BENCHMARK(SmallCall_Library)->UseRealTime();
+BENCHMARK(SmallCall_Raw)->UseRealTime();
+BENCHMARK(SmallCall_Floor)->UseRealTime();
+BENCHMARK(Report_Library)->Apply(reportSizes)->UseRealTime();
+BENCHMARK(Report_Raw)->Apply(reportSizes)->UseRealTime();
 BENCHMARK(SmallCall_Library)->Name("Threads_Library")->Apply(threadCounts);
 BENCHMARK(SmallCall_Raw)->Name("Threads_Raw")->Apply(threadCounts);
 BENCHMARK(Connect_Library);
