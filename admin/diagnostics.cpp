@@ -11,7 +11,7 @@ unsigned int qelGetPBMString(unsigned int pbmSelector, char **pbmText) {
 
 // A null text cannot be encoded, so it travels as the empty string.
 unsigned int qelSetPBMString(unsigned int pbmSelector, const char *pbmText) {
-  rpc_PBMstring request{pbmSelector, const_cast<char *>(pbmText != nullptr ? pbmText : "")};
+  rpc_PBMstring request{pbmSelector, textOrEmpty(pbmText)};
   return callFrame<proc::SetPBMString>(&request, StatusReply{});
 }
 
