@@ -15,5 +15,7 @@ install(FILES ${CMAKE_CURRENT_BINARY_DIR}/qelConfig.cmake
   ${CMAKE_CURRENT_BINARY_DIR}/qelConfigVersion.cmake
   DESTINATION ${CMAKE_INSTALL_LIBDIR}/cmake/qel)
 
+file(RELATIVE_PATH QEL_PC_TO_PREFIX /prefix/${CMAKE_INSTALL_LIBDIR}/pkgconfig /prefix)
+string(REGEX REPLACE "/$" "" QEL_PC_TO_PREFIX "${QEL_PC_TO_PREFIX}")
 configure_file(cmake/qel.pc.in ${CMAKE_CURRENT_BINARY_DIR}/qel.pc @ONLY)
 install(FILES ${CMAKE_CURRENT_BINARY_DIR}/qel.pc DESTINATION ${CMAKE_INSTALL_LIBDIR}/pkgconfig)
