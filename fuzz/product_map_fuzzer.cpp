@@ -1,7 +1,8 @@
 // Arbitrary text as the product map, looked up for a product number read from a sensor: the
 // first four bytes are the reading, the rest is the map, fed piece by piece as the file is read
 // (a line, or at most kMapPieceSize - 1 characters of it). A name found lies inside its piece,
-// is not empty, holds neither "|" nor a newline, and belongs to a line of that number.
+// is not empty, holds neither "|" nor a newline, and belongs to a line of that number (leading
+// separators skipped, as the field splitting skips them).
 #include <algorithm>
 #include <cstdlib>
 #include <cstring>
@@ -22,7 +23,9 @@ void lookUp(std::string_view piece, int32_t product) {
   if (name < buffer.data() || name >= buffer.data() + buffer.size()) std::abort();
   const std::string_view found(name);
   if (found.empty() || found.find_first_of("|\n") != std::string_view::npos) std::abort();
-  if (qel::mapNumber(original.data()) != product) std::abort();
+  // The number is the first field, which starts after any leading separators.
+  const char *number = original.data() + std::strspn(original.data(), "|");
+  if (qel::mapNumber(number) != product) std::abort();
 }
 
 }  // namespace
