@@ -32,16 +32,6 @@ bool readAll(int fd, uint8_t *data, std::size_t size) {
   return true;
 }
 
-bool writeAll(int fd, const uint8_t *data, std::size_t size) {
-  while (size > 0) {
-    const ssize_t n = send(fd, data, size, MSG_NOSIGNAL);
-    if (n <= 0) return false;
-    data += n;
-    size -= static_cast<std::size_t>(n);
-  }
-  return true;
-}
-
 // One record of the record-marking standard: fragments until the last one.
 bool readRecord(int fd, Bytes &record) {
   record.clear();
@@ -58,10 +48,30 @@ bool readRecord(int fd, Bytes &record) {
   }
 }
 
-bool writeRecord(int fd, const Bytes &message) {
-  Bytes framed = words({kLastFragment | static_cast<uint32_t>(message.size())});
-  framed.insert(framed.end(), message.begin(), message.end());
-  return writeAll(fd, framed.data(), framed.size());
+// Sends a record made of `head` then `tail` in one fragment, gathered straight from both:
+// a large scripted result is not copied on its way out.
+bool writeRecord(int fd, const Bytes &head, const Bytes &tail = {}) {
+  const uint32_t mark = htonl(kLastFragment | static_cast<uint32_t>(head.size() + tail.size()));
+  iovec parts[] = {{const_cast<uint32_t *>(&mark), sizeof mark},
+                   {const_cast<uint8_t *>(head.data()), head.size()},
+                   {const_cast<uint8_t *>(tail.data()), tail.size()}};
+  msghdr message{};
+  message.msg_iov = parts;
+  message.msg_iovlen = 3;
+  while (message.msg_iovlen > 0) {
+    ssize_t sent = sendmsg(fd, &message, MSG_NOSIGNAL);
+    if (sent <= 0) return false;
+    while (message.msg_iovlen > 0 && static_cast<std::size_t>(sent) >= message.msg_iov->iov_len) {
+      sent -= static_cast<ssize_t>(message.msg_iov->iov_len);
+      ++message.msg_iov;
+      --message.msg_iovlen;
+    }
+    if (message.msg_iovlen > 0) {
+      message.msg_iov->iov_base = static_cast<uint8_t *>(message.msg_iov->iov_base) + sent;
+      message.msg_iov->iov_len -= static_cast<std::size_t>(sent);
+    }
+  }
+  return true;
 }
 
 class Reader {
@@ -185,30 +195,36 @@ void ScriptedServer::serve(int fd, int id, Worker &self) {
   changed_.notify_all();
 }
 
-Reply ScriptedServer::nextReply(const ReceivedCall &call) {
+std::shared_ptr<const Reply> ScriptedServer::nextReply(const ReceivedCall &call) {
   Responder responder;
   {
     std::lock_guard lock(mutex_);
     auto queued = queued_.find(call.procedure);
     if (queued != queued_.end() && !queued->second.empty()) {
-      Reply reply = std::move(queued->second.front());
+      auto reply = std::make_shared<const Reply>(std::move(queued->second.front()));
       queued->second.pop_front();
       return reply;
     }
     auto standing = standing_.find(call.procedure);
-    if (standing == standing_.end()) return Reply::procUnavail();
+    if (standing == standing_.end()) return std::make_shared<const Reply>(Reply::procUnavail());
     responder = standing->second;
   }
   return responder(call);
 }
 
-void ScriptedServer::answerWith(uint32_t procedure, Responder responder) {
+void ScriptedServer::answerWith(uint32_t procedure,
+                                std::function<Reply(const ReceivedCall &)> make) {
   std::lock_guard lock(mutex_);
-  standing_[procedure] = std::move(responder);
+  standing_[procedure] = [make = std::move(make)](const ReceivedCall &call) {
+    return std::make_shared<const Reply>(make(call));
+  };
 }
 
+// The same reply object serves every call: nothing is copied per call.
 void ScriptedServer::answer(uint32_t procedure, Reply reply) {
-  answerWith(procedure, [reply = std::move(reply)](const ReceivedCall &) { return reply; });
+  std::lock_guard lock(mutex_);
+  standing_[procedure] = [shared = std::make_shared<const Reply>(std::move(reply))](
+                             const ReceivedCall &) { return shared; };
 }
 
 // Answers one call; false ends the connection.
@@ -223,7 +239,8 @@ bool ScriptedServer::handle(int fd, const Bytes &record, int id) {
     return false;
   }
   call.arguments = reader.rest();
-  const Reply reply = nextReply(call);
+  const std::shared_ptr<const Reply> next = nextReply(call);
+  const Reply &reply = *next;
   {
     std::lock_guard lock(mutex_);
     if (keepLog_) log_.push_back(call);
@@ -243,8 +260,7 @@ bool ScriptedServer::handle(int fd, const Bytes &record, int id) {
       return false;
     }
     case Reply::Kind::kMessage:
-      message.insert(message.end(), reply.bytes.begin(), reply.bytes.end());
-      break;
+      return writeRecord(fd, message, reply.bytes);
     case Reply::Kind::kProcUnavail:
     case Reply::Kind::kGarbageArgs:
       message =
@@ -252,8 +268,7 @@ bool ScriptedServer::handle(int fd, const Bytes &record, int id) {
                   words({reply.kind == Reply::Kind::kProcUnavail ? kProcUnavail : kGarbageArgs})});
       break;
     case Reply::Kind::kBody:
-      message = concat({message, acceptedHeader, words({kSuccess}), reply.bytes});
-      break;
+      return writeRecord(fd, concat({message, acceptedHeader, words({kSuccess})}), reply.bytes);
   }
   return writeRecord(fd, message);
 }

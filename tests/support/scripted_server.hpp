@@ -12,6 +12,7 @@
 #include <functional>
 #include <list>
 #include <map>
+#include <memory>
 #include <mutex>
 #include <thread>
 #include <vector>
@@ -80,12 +81,10 @@ class ScriptedServer {
   uint32_t program() const { return program_; }
   uint16_t port() const { return port_; }
 
-  using Responder = std::function<Reply(const ReceivedCall &)>;
-
   // Every later call of `procedure` gets `reply` (until changed).
   void answer(uint32_t procedure, Reply reply);
   // Every later call of `procedure` gets what `responder` makes of it.
-  void answerWith(uint32_t procedure, Responder responder);
+  void answerWith(uint32_t procedure, std::function<Reply(const ReceivedCall &)> make);
   // The next call of `procedure` gets `reply`; queued replies go before the standing answer.
   void answerOnce(uint32_t procedure, Reply reply);
 
@@ -117,7 +116,8 @@ class ScriptedServer {
   struct Worker;
   void serve(int fd, int id, Worker &self);
   bool handle(int fd, const Bytes &record, int id);
-  Reply nextReply(const ReceivedCall &call);
+  using Responder = std::function<std::shared_ptr<const Reply>(const ReceivedCall &)>;
+  std::shared_ptr<const Reply> nextReply(const ReceivedCall &call);
   void reapFinishedWorkers();
 
   uint32_t program_ = 0;
