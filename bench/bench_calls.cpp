@@ -9,6 +9,7 @@
 #include "heap_counter.hpp"
 #include "loopback_floor.hpp"
 #include "protocol/procedures.hpp"
+#include "protocol/sigpipe_guard.hpp"
 #include "scripted_server.hpp"
 
 namespace qel::bench {
@@ -101,16 +102,34 @@ void paired(benchmark::State &state, Ours ours, Theirs theirs) {
 }
 
 // 1. The small call.
+bool librarySmallCall() {
+  int platformState = 0;
+  return qelPlatformGetState(&platformState) == RESULT_OK;
+}
+
 void SmallCall_Paired(benchmark::State &state) {
   connectLibrary(state);
   CLIENT *clnt = rawClient();
-  paired(
-      state,
-      [] {
-        int platformState = 0;
-        return qelPlatformGetState(&platformState) == RESULT_OK;
-      },
-      [clnt] { return rawSmallCall(clnt) >= 0; });
+  paired(state, librarySmallCall, [clnt] { return rawSmallCall(clnt) >= 0; });
+}
+
+// The plain client with SIGPIPE held back around each call as the library holds it: what the
+// library costs beyond that protection.
+void SmallCall_PairedWithHold(benchmark::State &state) {
+  connectLibrary(state);
+  CLIENT *clnt = rawClient();
+  paired(state, librarySmallCall, [clnt] {
+    SigpipeGuard hold;
+    return rawSmallCall(clnt) >= 0;
+  });
+}
+
+// The protection alone: blocking SIGPIPE and restoring the mask, two system calls.
+void SigpipeHold(benchmark::State &state) {
+  for (auto _ : state) {
+    SigpipeGuard hold;
+    benchmark::ClobberMemory();
+  }
 }
 
 // Threads: the small call on each thread's own connection.
@@ -238,6 +257,8 @@ void threadCounts(benchmark::internal::Benchmark *b) {
 }
 
 BENCHMARK(SmallCall_Paired)->UseRealTime();
+BENCHMARK(SmallCall_PairedWithHold)->UseRealTime();
+BENCHMARK(SigpipeHold);
 BENCHMARK(SmallCall_Floor)->UseRealTime();
 BENCHMARK(Report_Paired)->Apply(reportSizes)->UseRealTime();
 BENCHMARK(SmallCall_Library)->Name("Threads_Library")->Apply(threadCounts);

@@ -34,6 +34,10 @@ row("small call (qelPlatformGetState), us", f"{small/1e3:.2f}", f"raw {raw/1e3:.
     f"{ratio:.3f}", "<= 1.03", ratio <= 1.03)
 row("  against the loopback floor, us", f"{small/1e3:.2f}", f"floor {floor/1e3:.2f}",
     f"{small/floor:.2f}", "-", True)
+held, heldRaw, heldRatio = paired("SmallCall_PairedWithHold/real_time")
+row("  against raw + the SIGPIPE hold, us", f"{held/1e3:.2f}", f"raw+hold {heldRaw/1e3:.2f}",
+    f"{heldRatio:.3f}", "-", True)
+row("  the SIGPIPE hold alone, us", f"{time('SigpipeHold')/1e3:.2f}", "-", "-", "-", True)
 for size, label in [(1 << 10, "1 KiB"), (1 << 16, "64 KiB"), (1 << 20, "1 MiB"), (1 << 24, "16 MiB")]:
     lib, plain, ratio = paired(f"Report_Paired/{size}/real_time")
     mib = 1e9 * size / 2**20
