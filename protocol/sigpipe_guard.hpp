@@ -19,7 +19,10 @@ class SigpipeGuard {
   }
   SigpipeGuard(const SigpipeGuard &) = delete;
   SigpipeGuard &operator=(const SigpipeGuard &) = delete;
-  ~SigpipeGuard() { pthread_sigmask(SIG_SETMASK, &saved_, nullptr); }
+  // A caller that blocks SIGPIPE itself already has the mask this guard set: nothing to undo.
+  ~SigpipeGuard() {
+    if (!sigismember(&saved_, SIGPIPE)) pthread_sigmask(SIG_SETMASK, &saved_, nullptr);
+  }
 
   void swallowPending() {
     if (sigismember(&saved_, SIGPIPE)) return;

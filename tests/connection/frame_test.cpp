@@ -2,6 +2,8 @@
 // happens to the thread's handle.
 #include <gtest/gtest.h>
 
+#include <csignal>
+#include <string>
 #include <thread>
 
 #include "protocol/xdr_codec.hpp"
@@ -88,13 +90,50 @@ TEST_F(FrameTest, StopLeavesNoHandleAfterSuccess) {
   EXPECT_TRUE(server.waitForOpenConnections(0, std::chrono::seconds(5)));
 }
 
-TEST_F(FrameTest, ServerThatDiesMidCallDoesNotKillTheProgram) {
-  // The server closes the connection before answering; the write of the next call may then hit
-  // a closed socket, which must not raise SIGPIPE in the caller.
+TEST_F(FrameTest, ServerThatClosesInsteadOfAnsweringFailsEveryCall) {
+  // The server closes the connection instead of answering: every call fails with 2 and the
+  // next one connects anew.
   server.answer(kConfigure, Reply::drop());
   for (int i = 0; i < 20; ++i) {
     EXPECT_EQ(qelConfigureServer(), RESULT_CALL_FAILED);
   }
+}
+
+TEST_F(FrameTest, LargeRequestOnAConnectionTheServerClosedFailsWithoutSigpipe) {
+  // The server closes the connection between two calls. The first write of a request longer
+  // than the handle's send buffer still goes out and is answered with a reset; the next write
+  // then fails with EPIPE, which raises SIGPIPE in the writing thread. Whether the caller blocks
+  // SIGPIPE itself or not, the call fails with 2 and the caller's signal mask is as it was.
+  for (const bool callerBlocksSigpipe : {false, true}) {
+    SCOPED_TRACE(callerBlocksSigpipe ? "SIGPIPE blocked by the caller" : "SIGPIPE not blocked");
+    ScriptedServer closing;
+    qelDisconnect();
+    ASSERT_EQ(qelConnect(nullptr, closing.program()), RESULT_OK);
+    closing.answer(kConfigure, Reply::integer(0));
+    ASSERT_EQ(qelConfigureServer(), RESULT_OK);
+    closing.shutDown();
+    ASSERT_TRUE(closing.waitForOpenConnections(0, std::chrono::seconds(5)));
+
+    sigset_t pipe, after;
+    sigemptyset(&pipe);
+    sigaddset(&pipe, SIGPIPE);
+    pthread_sigmask(callerBlocksSigpipe ? SIG_BLOCK : SIG_UNBLOCK, &pipe, nullptr);
+    const std::string component(std::size_t{1} << 20, 'c');
+    char *report = nullptr;
+    EXPECT_EQ(qelSysGetESValuesForComponentXML(component.c_str(), &report), RESULT_CALL_FAILED);
+    EXPECT_EQ(report, nullptr);
+    EXPECT_EQ(handle(), nullptr);
+    pthread_sigmask(SIG_SETMASK, nullptr, &after);
+    EXPECT_EQ(sigismember(&after, SIGPIPE), callerBlocksSigpipe ? 1 : 0);
+
+    // A SIGPIPE the caller held back itself stays for the caller; take it so the next case
+    // starts clean.
+    const timespec zero{0, 0};
+    sigtimedwait(&pipe, nullptr, &zero);
+    pthread_sigmask(SIG_UNBLOCK, &pipe, nullptr);
+  }
+  qelDisconnect();
+  EXPECT_EQ(qelConnect(nullptr, server.program()), RESULT_OK);
 }
 
 TEST_F(FrameTest, ThreadsCallingTheSameStubGetTheirOwnReplies) {
