@@ -6,15 +6,13 @@
 
 #include "admin/product_map.hpp"
 #include "qel.h"
+#include "sensors/no_reading.hpp"
 
 using namespace qel;
 
 namespace {
 
 constexpr char kProductMapPath[] = "/usr/local/config/prod_id_map";
-
-// The reading of a sensor that has no value to give.
-constexpr float kNoReading = -300.0f;
 
 struct FileCloser {
   void operator()(std::FILE *file) const { std::fclose(file); }

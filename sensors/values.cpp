@@ -1,12 +1,10 @@
 // Single sensors: reading and setting a value, the four thresholds, and the VRM goodness values.
 #include "connection/call_frame.hpp"
+#include "sensors/no_reading.hpp"
 
 using namespace qel;
 
 namespace {
-
-// A sensor reading this has no value to offer.
-constexpr double kNoReading = -300.0;
 
 // The server's answer to a value it did not take; the sensor is then read to tell why.
 constexpr int kValueNotTaken = 15;
@@ -16,7 +14,7 @@ constexpr int kValueNotTaken = 15;
 bool readsNoValue(CLIENT *clnt, char **sensorId) {
   bool noValue = false;
   withReply<proc::GetSensorValue>(clnt, sensorId, [&](const rpc_FloatAndEC &reply) {
-    noValue = reply.errorCode == 0 && static_cast<double>(reply.value) == kNoReading;
+    noValue = reply.errorCode == 0 && reply.value == kNoReading;
   });
   return noValue;
 }
