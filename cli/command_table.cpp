@@ -12,7 +12,14 @@ std::string commandPath(const CLI::App &app) {
   return path;
 }
 
+void CommandTable::validate(const CLI::App &command, std::function<void()> check) {
+  checks_[commandPath(command)].push_back(std::move(check));
+}
+
 void CommandTable::select(std::string command, Action action, Reach reach) {
+  if (const auto found = checks_.find(command); found != checks_.end()) {
+    for (const auto &check : found->second) check();
+  }
   selection_ = Selection{std::move(command), std::move(action), reach};
 }
 

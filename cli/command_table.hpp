@@ -5,6 +5,7 @@
 
 #include <CLI/CLI.hpp>
 #include <functional>
+#include <map>
 #include <optional>
 #include <string>
 #include <vector>
@@ -35,6 +36,11 @@ class CommandTable {
   // `description` names the attribute ("The power state"); its `get` shows it.
   CLI::App &attribute(CLI::App &parent, const std::string &name, const std::string &description,
                       const Declare &declare, Action get, Reach reach = Reach::kRemote);
+  // A check of a command's arguments that needs the whole line read, as when one option says
+  // how another is to be read and either may stand before the command. It runs when the
+  // command is chosen, still within the parse: a CLI::Error from it is a usage error, and
+  // nothing has been sent. For an attribute it guards the read.
+  void validate(const CLI::App &command, std::function<void()> check);
 
   // The command chosen by the last parse, if any.
   const std::optional<Selection> &selection() const { return selection_; }
@@ -43,6 +49,7 @@ class CommandTable {
   void select(std::string command, Action action, Reach reach);
 
   std::optional<Selection> selection_;
+  std::map<std::string, std::vector<std::function<void()>>> checks_;  // by command path
 };
 
 // "sensor get" for the app of `qelctl sensor get`.
