@@ -42,6 +42,10 @@ TEST_P(UsageTest, ExitsWithUsageStatusAndHint) {
   EXPECT_EQ(outcome.err, "qelctl: " + c.firstLine + "\nRun '" + c.hint + " --help' for usage.\n");
 }
 
+const std::string kNotANumber = " is not a 32-bit number (decimal, or hexadecimal with 0x)";
+const std::string kNumericText =
+    "--numeric: the text form exchanges dotted quads only; choose --form three or one";
+
 INSTANTIATE_TEST_SUITE_P(
     Lines, UsageTest,
     ::testing::Values(
@@ -54,6 +58,34 @@ INSTANTIATE_TEST_SUITE_P(
         UsageCase{{"net", "ip", "set", "0", "--dhcp", "--address", "1.2.3.4"},
                   "--dhcp excludes --address",
                   "qelctl net ip set"},
+        // The forms of the address commands: a value is read as the whole line says.
+        UsageCase{{"net", "ip", "set", "0", "--numeric", "--address", "192.0.2.10"},
+                  "--address: '192.0.2.10'" + kNotANumber,
+                  "qelctl net ip set"},
+        UsageCase{{"net", "ip", "--numeric", "set", "0", "--gateway", "017"},
+                  "--gateway: '017'" + kNotANumber,
+                  "qelctl net ip set"},
+        UsageCase{{"net", "dns", "--form", "text", "--numeric"}, kNumericText, "qelctl net dns"},
+        UsageCase{{"net", "dns", "get", "--form", "two"},
+                  "--form: two not in {three,one,text}",
+                  "qelctl net dns get"},
+        UsageCase{{"net", "dns", "set"}, "SERVERS is required", "qelctl net dns set"},
+        UsageCase{
+            {"net", "dns", "set", "--form", "three"}, "SERVERS is required", "qelctl net dns set"},
+        UsageCase{
+            {"net", "dns", "set", "--numeric", "16843009"}, kNumericText, "qelctl net dns set"},
+        UsageCase{{"net", "dns", "set", "1.1.1.1", "8.8.8.8"},
+                  "SERVERS: the text form takes the servers as one argument",
+                  "qelctl net dns set"},
+        UsageCase{{"net", "dns", "set", "--form", "three", "1.1.1.1", "", "", "4.4.4.4"},
+                  "SERVERS: at most three servers",
+                  "qelctl net dns set"},
+        UsageCase{{"net", "dns", "set", "--form", "one", "1.1.1.1", "2.2.2.2"},
+                  "SERVERS: the one-server form takes one address",
+                  "qelctl net dns set"},
+        UsageCase{{"net", "dns", "--numeric", "set", "--form", "three", "1", "0x100000000"},
+                  "server 2: '0x100000000'" + kNotANumber,
+                  "qelctl net dns set"},
         UsageCase{{"platform", "power-level", "set", "high"},
                   "Could not convert: VALUE = high",
                   "qelctl platform power-level set"},
@@ -78,8 +110,15 @@ TEST(HelpTest, DocumentsCommandsAndExitStatuses) {
   const Outcome ip = runLine({"net", "ip", "set", "--help"});
   EXPECT_EQ(ip.status, 0);
   for (const char *word :
-       {"IFACE", "--address", "--netmask", "--gateway", "--dhcp", "--selector"}) {
+       {"IFACE", "--address", "--netmask", "--gateway", "--dhcp", "--selector", "--numeric"}) {
     EXPECT_NE(ip.out.find(word), std::string::npos) << word;
+  }
+  for (std::vector<const char *> line :
+       {std::vector{"net", "dns", "--help"}, std::vector{"net", "dns", "set", "--help"}}) {
+    const Outcome dns = runLine(line);
+    EXPECT_EQ(dns.status, 0);
+    EXPECT_NE(dns.out.find("--form TEXT:{three,one,text}"), std::string::npos) << dns.out;
+    EXPECT_NE(dns.out.find("--numeric"), std::string::npos) << dns.out;
   }
 }
 

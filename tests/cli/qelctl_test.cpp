@@ -21,6 +21,7 @@ using namespace std::chrono_literals;
 
 constexpr int kServerRefused = 1;
 constexpr int kLibraryFailure = 2;
+constexpr int kUsage = 64;
 
 class QelctlTest : public ::testing::Test {
  protected:
@@ -69,8 +70,22 @@ const GoldenCase kGolden[] = {
      "gateway:          192.0.2.1\n"
      "label:            mgmt0\n"
      "hardware address: 02:00:5e:10:00:01\n"},
+    {{"net", "ip", "get", "0", "--numeric"},
+     "enabled:          yes\n"
+     "dhcp:             no\n"
+     "address:          3221225994\n"
+     "netmask:          4294967040\n"
+     "gateway:          3221225985\n"
+     "label:            mgmt0\n"
+     "hardware address: 02:00:5e:10:00:01\n"},
     {{"net", "dns"},
      "servers: 192.0.2.53, 192.0.2.54\n"
+     "text:    search lab.example\n"},
+    {{"net", "dns", "--form", "text"},
+     "servers: 192.0.2.53, 192.0.2.54\n"
+     "text:    search lab.example\n"},
+    {{"net", "dns", "get", "--form", "one", "--numeric"},
+     "servers: 3221226037\n"
      "text:    search lab.example\n"},
     {{"net", "hostname"}, "sp-test\n"},
     {{"net", "address", "parse", "10.1.2.3"},
@@ -238,6 +253,103 @@ TEST_F(QelctlTest, SettingsReadBackAsWritten) {
   EXPECT_EQ(thresholds["thresholds"][3]["flag"], 200);
 }
 
+// Addresses written through one form of an operation come back through the others: the
+// numeric and dotted-quad forms of the interface settings, and the three-server, one-server
+// and text forms of the DNS servers. Rows run in order against one server.
+TEST_F(QelctlTest, AddressFormsReadBackThroughEachOther) {
+  struct Crossing {
+    std::vector<std::string> set;
+    std::vector<std::string> get;
+    std::string command;
+    Json expected;  // the keys that the read must show, with their values
+  };
+  const Crossing crossings[] = {
+      {{"net", "ip", "set", "0", "--numeric", "--address", "0xC0000214", "--netmask", "4294901760",
+        "--gateway", "3221226238"},
+       {"net", "ip", "0"},
+       "net ip",
+       {{"enabled", true},
+        {"dhcp", false},
+        {"address", "192.0.2.20"},
+        {"netmask", "255.255.0.0"},
+        {"gateway", "192.0.2.254"}}},
+      {{"net", "ip", "set", "0", "--address", "198.51.100.7", "--netmask", "255.255.255.128"},
+       {"net", "ip", "get", "0", "--numeric"},
+       "net ip",
+       {{"enabled", true},
+        {"address", 3325256711u},
+        {"netmask", 4294967168u},
+        {"gateway", nullptr},
+        {"label", "mgmt0"},
+        {"hardwareAddress", "02:00:5e:10:00:01"}}},
+      {{"net", "ip", "set", "0", "--numeric", "--disable", "--address", "3325256712"},
+       {"net", "ip", "0"},
+       "net ip",
+       {{"enabled", false}, {"address", "198.51.100.8"}, {"netmask", nullptr}}},
+      {{"net", "ip", "--numeric", "set", "0", "--address", "0"},
+       {"net", "ip", "0"},
+       "net ip",
+       {{"enabled", false}, {"address", "0.0.0.0"}}},
+      // On DHCP and enabled the interface reports its lease.
+      {{"net", "ip", "set", "1", "--numeric", "--dhcp"},
+       {"net", "ip", "1", "--numeric"},
+       "net ip",
+       {{"enabled", true}, {"dhcp", true}, {"address", 3325256724u}, {"label", "sideband0"}}},
+      {{"net", "dns", "set", "--form", "three", "1.1.1.1", "", "3.3.3.3", "--text", "t3"},
+       {"net", "dns"},
+       "net dns",
+       {{"servers", {"1.1.1.1", "3.3.3.3"}}, {"text", "t3"}}},
+      {{"net", "dns", "set", "--form", "three", "1.1.1.1", "", "3.3.3.3"},
+       {"net", "dns", "--form", "text"},
+       "net dns",
+       {{"servers", "1.1.1.1, 3.3.3.3"}, {"text", ""}}},
+      {{"net", "dns", "set", "--form", "three", "1.1.1.1", "", "3.3.3.3"},
+       {"net", "dns", "get", "--form", "one"},
+       "net dns",
+       {{"servers", {"1.1.1.1"}}}},
+      {{"net", "dns", "set", "--form", "three", "1.1.1.1", "", "3.3.3.3"},
+       {"net", "dns", "--numeric"},
+       "net dns",
+       {{"servers", {16843009u, 50529027u}}}},
+      {{"net", "dns", "set", "--form", "three", "", "4.4.4.4"},
+       {"net", "dns", "--form", "text"},
+       "net dns",
+       {{"servers", "4.4.4.4"}}},
+      // The one-server form sets servers 2 and 3 absent, whatever they were.
+      {{"net", "dns", "set", "--form", "one", "9.9.9.9", "--text", "one"},
+       {"net", "dns", "--form", "text"},
+       "net dns",
+       {{"servers", "9.9.9.9"}, {"text", "one"}}},
+      {{"net", "dns", "set", "--form", "three", "--numeric", "0x08080808", "134743044"},
+       {"net", "dns", "--form", "text"},
+       "net dns",
+       {{"servers", "8.8.8.8, 8.8.4.4"}}},
+      {{"net", "dns", "--numeric", "set", "--form", "one", "16843009"},
+       {"net", "dns", "--form", "one", "--numeric"},
+       "net dns",
+       {{"servers", {16843009u}}}},
+      {{"net", "dns", "set", "1.0.0.1 1.1.1.1"},
+       {"net", "dns", "--form", "one", "--numeric"},
+       "net dns",
+       {{"servers", {16777217u}}}},
+      {{"net", "dns", "set", "--form", "one", ""},
+       {"net", "dns", "--form", "text"},
+       "net dns",
+       {{"servers", nullptr}, {"text", ""}}},
+  };
+  for (const Crossing &crossing : crossings) {
+    std::string line;
+    for (const auto &arg : crossing.set) line += " " + arg;
+    const QelctlRun run = qelctl(crossing.set);
+    ASSERT_EQ(run.status, 0) << line << ": " << run.err;
+    EXPECT_EQ(run.out, "") << line;
+    const Json shown = json(crossing.get, crossing.command);
+    for (const auto &[key, value] : crossing.expected.items()) {
+      EXPECT_EQ(shown.value(key, Json("missing")), value) << line << ": " << key;
+    }
+  }
+}
+
 TEST_F(QelctlTest, WatchShowsThresholdStates) {
   ASSERT_EQ(qelctl({"sensor", "set", "cpu0-temp", "90"}).status, 0);
   const QelctlRun run = qelctl({"sensor", "watch", "cpu0-temp", "cpu0-vcore", "fan0-speed",
@@ -383,6 +495,53 @@ TEST_F(QelctlTest, MalformedAddressIsRejectedAndNothingIsSent) {
   EXPECT_EQ(disabled.status, kLibraryFailure);
   EXPECT_NE(disabled.err.find("(RESULT_INVALID_ARGUMENT, 4)"), std::string::npos);
   EXPECT_EQ(json({"net", "ip", "0"}, "net ip")["address"], "192.0.2.10");
+}
+
+// A malformed address in any form is refused before anything is sent: a number with
+// --numeric while the line is read (usage, 64), a dotted quad by the library's conversion (2).
+TEST_F(QelctlTest, MalformedAddressesOfEveryFormAreNeverSent) {
+  struct Refusal {
+    std::vector<std::string> args;
+    int status;
+    std::string err;
+  };
+  const std::string number = "is not a 32-bit number (decimal, or hexadecimal with 0x)";
+  const std::string invalid = "invalid argument (RESULT_INVALID_ARGUMENT, 4)\n";
+  const Refusal refusals[] = {
+      {{"net", "ip", "set", "0", "--numeric", "--address", "192.0.2.99"},
+       kUsage,
+       "qelctl: --address: '192.0.2.99' " + number +
+           "\nRun 'qelctl net ip set --help' for usage.\n"},
+      {{"net", "ip", "set", "0", "--numeric", "--netmask", "0xFFFFFF00", "--gateway", "4294967296"},
+       kUsage,
+       "qelctl: --gateway: '4294967296' " + number +
+           "\nRun 'qelctl net ip set --help' for usage.\n"},
+      {{"net", "dns", "set", "--form", "three", "--numeric", "1", "-5"},
+       kUsage,
+       "qelctl: server 2: '-5' " + number + "\nRun 'qelctl net dns set --help' for usage.\n"},
+      {{"net", "dns", "set", "--form", "one", "--numeric", "1.1.1.1"},
+       kUsage,
+       "qelctl: server 1: '1.1.1.1' " + number + "\nRun 'qelctl net dns set --help' for usage.\n"},
+      {{"net", "dns", "set", "--form", "three", "1.1.1.1", "300.1.1.1"},
+       kLibraryFailure,
+       "qelctl: malformed address for server 2 '300.1.1.1': " + invalid},
+      {{"net", "dns", "set", "--form", "one", "1.2.3"},
+       kLibraryFailure,
+       "qelctl: malformed address for server 1 '1.2.3': " + invalid},
+  };
+  for (const Refusal &refusal : refusals) {
+    std::string line;
+    for (const auto &arg : refusal.args) line += " " + arg;
+    const QelctlRun run = qelctl(refusal.args);
+    EXPECT_EQ(run.status, refusal.status) << line;
+    EXPECT_EQ(run.out, "") << line;
+    EXPECT_EQ(run.err, refusal.err) << line;
+    const Json ip = json({"net", "ip", "0", "--numeric"}, "net ip");
+    EXPECT_EQ(ip["address"], 3221225994u) << line;
+    EXPECT_EQ(ip["gateway"], 3221225985u) << line;
+    EXPECT_EQ(json({"net", "dns"}, "net dns")["servers"], Json({"192.0.2.53", "192.0.2.54"}))
+        << line;
+  }
 }
 
 TEST_F(QelctlTest, LibraryRefusalsOfArgumentsExitTwo) {
