@@ -2,12 +2,12 @@
 // against the loopback floor, all served by one scripted server in this process.
 #include <benchmark/benchmark.h>
 
-#include <chrono>
 #include <cstdlib>
 #include <string>
 
 #include "heap_counter.hpp"
 #include "loopback_floor.hpp"
+#include "paired.hpp"
 #include "protocol/procedures.hpp"
 #include "protocol/sigpipe_guard.hpp"
 #include "scripted_server.hpp"
@@ -66,47 +66,6 @@ int rawSmallCall(CLIENT *clnt) {
     return -1;
   }
   return reply;
-}
-
-// Runs the library's call and the plain client's alternately, each timed on its own, and
-// reports their mean times and ratio. Both see the machine at the same moments, so load that
-// comes and goes shifts both alike instead of whichever ran during it. The order flips every
-// iteration so that neither always runs on a warm cache.
-template <typename Ours, typename Theirs>
-void paired(benchmark::State &state, Ours ours, Theirs theirs) {
-  using Clock = std::chrono::steady_clock;
-  Clock::duration oursTotal{}, theirsTotal{};
-  auto timed = [](auto &call, Clock::duration &total) {
-    const auto start = Clock::now();
-    const bool ok = call();
-    total += Clock::now() - start;
-    return ok;
-  };
-  // One untimed call of each first: whichever ran first would otherwise pay alone for the
-  // connection's first use and for the first touch of the heap that large replies need.
-  if (!ours() || !theirs()) {
-    state.SkipWithError("call failed");
-    return;
-  }
-  bool oursFirst = true;
-  for (auto _ : state) {
-    const bool ok = oursFirst ? timed(ours, oursTotal) && timed(theirs, theirsTotal)
-                              : timed(theirs, theirsTotal) && timed(ours, oursTotal);
-    oursFirst = !oursFirst;
-    if (!ok) {
-      state.SkipWithError("call failed");
-      break;
-    }
-  }
-  const auto iterations = static_cast<double>(state.iterations());
-  const double oursNs = std::chrono::duration<double, std::nano>(oursTotal).count() / iterations;
-  const double theirsNs =
-      std::chrono::duration<double, std::nano>(theirsTotal).count() / iterations;
-  // Each thread of a threaded run reports its own; the run shows their mean.
-  using benchmark::Counter;
-  state.counters["library_ns"] = Counter(oursNs, Counter::kAvgThreads);
-  state.counters["raw_ns"] = Counter(theirsNs, Counter::kAvgThreads);
-  state.counters["ratio"] = Counter(oursNs / theirsNs, Counter::kAvgThreads);
 }
 
 // 1. The small call.
