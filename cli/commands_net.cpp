@@ -40,6 +40,8 @@ constexpr const char *kNumericHelp =
     "Addresses as 32-bit numbers (decimal, or hexadecimal with 0x) instead of dotted quads, "
     "exchanged through the library's numeric form";
 
+constexpr const char *kNotANumber = " is not a 32-bit number (decimal, or hexadecimal with 0x)";
+
 // Addresses given on the command line, each absent (not given, or "") or a value; they are
 // sent as a null pointer or a pointer to the value.
 class AddressSlots {
@@ -57,8 +59,7 @@ class AddressSlots {
       if (numeric) {
         slots.values_[i] = addressNumber(text);
         if (!slots.values_[i]) {
-          throw CLI::ValidationError(
-              name, "'" + text + "' is not a 32-bit number (decimal, or hexadecimal with 0x)");
+          throw CLI::ValidationError(name, "'" + text + "'" + kNotANumber);
         }
         continue;
       }
@@ -340,15 +341,21 @@ void addAddressConversions(CommandTable &table, CLI::App &net) {
           Reach::kLocal)
       .add_option("ADDRESS", *text, "Dotted-quad address")
       ->required();
-  auto value = argument<unsigned>();
+  auto value = argument<std::string>();
   table
       .verb(
           address, "format", "Show a 32-bit value as a dotted-quad address",
           [value](Session &session) {
-            session.show(Record().field("address", numberedAddress(*value)));
+            session.show(Record().field("address", numberedAddress(*addressNumber(*value))));
           },
           Reach::kLocal)
       .add_option("VALUE", *value, "Address as a number (decimal, or hexadecimal with 0x)")
+      // Read as --numeric reads addresses: never as octal, never with a sign.
+      ->check(CLI::Validator(
+          [](const std::string &text) {
+            return addressNumber(text) ? std::string() : "'" + text + "'" + kNotANumber;
+          },
+          "NUMBER"))
       ->required();
 }
 
