@@ -65,7 +65,7 @@ bool fail(Outcome &outcome, const char *step) {
 // A private, empty map directory, seen only inside this process's own mount namespace.
 bool privateConfigDirectory(Outcome &outcome) {
   if (unshare(CLONE_NEWNS) != 0) return fail(outcome, "unshare");
-  if (mount(nullptr, "/", nullptr, MS_REC | MS_PRIVATE, nullptr) != 0) {
+  if (mount("none", "/", "none", MS_REC | MS_PRIVATE, nullptr) != 0) {
     return fail(outcome, "making / private");
   }
   struct stat existing {};
