@@ -16,8 +16,7 @@ namespace {
 
 // Only the calling thread sees the mount: the library reads the file on the caller's thread.
 bool privateMapFile(const std::string &contents, std::string &why) {
-  if (unshare(CLONE_NEWNS) != 0 ||
-      mount("none", "/", "none", MS_REC | MS_PRIVATE, nullptr) != 0 ||
+  if (unshare(CLONE_NEWNS) != 0 || mount("none", "/", "none", MS_REC | MS_PRIVATE, nullptr) != 0 ||
       mount("tmpfs", "/usr/local", "tmpfs", 0, "size=64k") != 0 ||
       mkdir("/usr/local/config", 0755) != 0) {
     why = std::strerror(errno);
