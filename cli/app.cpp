@@ -65,6 +65,7 @@ void addCommands(CLI::App &app, GlobalOptions &options, CommandTable &table) {
   addReportCommands(table, app);
   addAdminCommands(table, app);
   app.set_help_all_flag("--help-all", "Show help for every command");
+  app.set_version_flag("--version", "qelctl " QEL_TOOLS_VERSION);
 }
 
 int run(int argc, const char *const *argv, std::ostream &out, std::ostream &err) {

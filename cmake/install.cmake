@@ -1,11 +1,15 @@
 include(CMakePackageConfigHelpers)
 
-install(TARGETS qel qel_host EXPORT qelTargets
-  LIBRARY DESTINATION ${CMAKE_INSTALL_LIBDIR}
-  ARCHIVE DESTINATION ${CMAKE_INSTALL_LIBDIR}
+# Three parts, installed together by `cmake --install` and packaged apart (cmake/debian.cmake):
+# runtime (the shared library), dev (what programs build with), tools (qelctl, qel-simd).
+install(TARGETS qel EXPORT qelTargets
+  LIBRARY DESTINATION ${CMAKE_INSTALL_LIBDIR} COMPONENT runtime NAMELINK_COMPONENT dev)
+install(TARGETS qel_host EXPORT qelTargets
+  ARCHIVE DESTINATION ${CMAKE_INSTALL_LIBDIR} COMPONENT dev
   INCLUDES DESTINATION ${CMAKE_INSTALL_INCLUDEDIR})
-install(FILES include/qel.h DESTINATION ${CMAKE_INSTALL_INCLUDEDIR})
-install(EXPORT qelTargets NAMESPACE qel:: DESTINATION ${CMAKE_INSTALL_LIBDIR}/cmake/qel)
+install(FILES include/qel.h DESTINATION ${CMAKE_INSTALL_INCLUDEDIR} COMPONENT dev)
+install(EXPORT qelTargets NAMESPACE qel:: DESTINATION ${CMAKE_INSTALL_LIBDIR}/cmake/qel
+  COMPONENT dev)
 
 configure_package_config_file(cmake/qelConfig.cmake.in ${CMAKE_CURRENT_BINARY_DIR}/qelConfig.cmake
   INSTALL_DESTINATION ${CMAKE_INSTALL_LIBDIR}/cmake/qel)
@@ -13,9 +17,25 @@ write_basic_package_version_file(${CMAKE_CURRENT_BINARY_DIR}/qelConfigVersion.cm
   COMPATIBILITY SameMajorVersion)
 install(FILES ${CMAKE_CURRENT_BINARY_DIR}/qelConfig.cmake
   ${CMAKE_CURRENT_BINARY_DIR}/qelConfigVersion.cmake
-  DESTINATION ${CMAKE_INSTALL_LIBDIR}/cmake/qel)
+  DESTINATION ${CMAKE_INSTALL_LIBDIR}/cmake/qel COMPONENT dev)
 
 file(RELATIVE_PATH QEL_PC_TO_PREFIX /prefix/${CMAKE_INSTALL_LIBDIR}/pkgconfig /prefix)
 string(REGEX REPLACE "/$" "" QEL_PC_TO_PREFIX "${QEL_PC_TO_PREFIX}")
 configure_file(cmake/qel.pc.in ${CMAKE_CURRENT_BINARY_DIR}/qel.pc @ONLY)
-install(FILES ${CMAKE_CURRENT_BINARY_DIR}/qel.pc DESTINATION ${CMAKE_INSTALL_LIBDIR}/pkgconfig)
+install(FILES ${CMAKE_CURRENT_BINARY_DIR}/qel.pc DESTINATION ${CMAKE_INSTALL_LIBDIR}/pkgconfig
+  COMPONENT dev)
+
+# Installs the roff page `source` of man section `section` into `component`, with the
+# project's version filled in and compressed as man pages are shipped.
+function(qel_install_man source section component)
+  get_filename_component(name ${source} NAME)
+  set(page ${CMAKE_CURRENT_BINARY_DIR}/man/${name})
+  configure_file(${source} ${page} @ONLY)
+  add_custom_command(OUTPUT ${page}.gz COMMAND gzip -9nf -k ${page} DEPENDS ${page}
+    COMMENT "Compressing man page ${name}")
+  add_custom_target(man_${name} ALL DEPENDS ${page}.gz)
+  install(FILES ${page}.gz DESTINATION ${CMAKE_INSTALL_MANDIR}/man${section}
+    COMPONENT ${component})
+endfunction()
+
+qel_install_man(${CMAKE_CURRENT_SOURCE_DIR}/docs/qel.3 3 dev)

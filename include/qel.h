@@ -22,10 +22,21 @@
  *   int). On a host where unsigned long is 64 bits wide only the low 32 bits are sent, and a
  *   received value is always 0 to 4294967295, so 4294967295 travels as FF FF FF FF and reads back
  *   unchanged.
+ * - Signals. A write on a connection the server has dropped raises no SIGPIPE in the host:
+ *   SIGPIPE is held blocked for the calling thread during client creation and each call, and
+ *   one raised meanwhile is taken back, unless the host blocks SIGPIPE itself (a pending one
+ *   may then be its own and stays). Dispositions and other signals are left alone.
  * - Nothing is printed or logged, and no operation starts a thread, timer or queue.
  */
 #ifndef QEL_H
 #define QEL_H
+
+/* Version of this header and of the library built with it. The major number is the one in
+ * the library's file name (libqel.so.1); programs built against one major run with any later
+ * minor or patch of it. */
+#define QEL_VERSION_MAJOR 1
+#define QEL_VERSION_MINOR 0
+#define QEL_VERSION_PATCH 0
 
 #include <pthread.h>
 #include <rpc/rpc.h>

@@ -138,6 +138,7 @@ int main(int argc, char **argv) {
       ->check(CLI::Range(0, kMaxLogLevel));
   app.add_option("--pidfile", options.pidFile, "write the server's process id to this file");
   app.add_flag("--check", options.checkOnly, "load the scenario, report problems and exit");
+  app.set_version_flag("--version", "qel-simd " QEL_TOOLS_VERSION);
   try {
     app.parse(argc, argv);
   } catch (const CLI::ParseError &error) {
