@@ -14,6 +14,7 @@
 #include "server/log.hpp"
 #include "server/rpc_service.hpp"
 #include "server/scenario.hpp"
+#include "server/service_notify.hpp"
 
 namespace {
 
@@ -113,6 +114,7 @@ int serve(const Options &options, rpcprog_t program, Scenario scenario) {
   }
   if (!options.pidFile.empty()) std::ofstream(options.pidFile) << getpid() << '\n';
   report(readyFd, true);
+  if (!notifyServiceManager("READY=1")) logf(kLogWarning, "cannot tell the service manager");
   rpc.run();
   rpc.unregister();
   if (!options.pidFile.empty()) unlink(options.pidFile.c_str());

@@ -1,10 +1,14 @@
 // qel-simd as a process: registration and its removal, scenario files on the command line,
 // server control through the library, and requests that do not decode.
 #include <gtest/gtest.h>
+#include <sys/socket.h>
+#include <sys/un.h>
 
 #include <chrono>
+#include <cstddef>
 #include <cstdio>
 #include <fstream>
+#include <thread>
 
 #include "protocol/procedures.hpp"
 #include "qel.h"
@@ -123,6 +127,37 @@ TEST(SimdProcess, DetachesOnceRegisteredAndRemovesItsPidFile) {
   EXPECT_FALSE(SimdProcess::registered(program));
   for (int i = 0; i < 500 && std::ifstream(pidFile).good(); ++i) usleep(20000);
   EXPECT_FALSE(std::ifstream(pidFile).good());
+}
+
+// Started by a service manager (NOTIFY_SOCKET names a path, or an abstract socket after '@'),
+// the server reports READY=1, and only once it is registered.
+TEST(SimdProcess, TellsTheServiceManagerOnceRegistered) {
+  const std::string path = ::testing::TempDir() + "simd_notify.sock";
+  for (const std::string &name : {path, "@qel-simd-notify-" + std::to_string(getpid())}) {
+    SCOPED_TRACE(name);
+    unlink(path.c_str());
+    const int manager = socket(AF_UNIX, SOCK_DGRAM | SOCK_CLOEXEC, 0);
+    sockaddr_un address{};
+    address.sun_family = AF_UNIX;
+    name.copy(address.sun_path, sizeof address.sun_path - 1);
+    if (name[0] == '@') address.sun_path[0] = '\0';
+    const auto size = static_cast<socklen_t>(offsetof(sockaddr_un, sun_path) + name.size());
+    ASSERT_EQ(bind(manager, reinterpret_cast<sockaddr *>(&address), size), 0);
+    const timeval limit{10, 0};
+    setsockopt(manager, SOL_SOCKET, SO_RCVTIMEO, &limit, sizeof limit);
+    setenv("NOTIFY_SOCKET", name.c_str(), 1);
+    SimdProcess server;
+    const uint32_t program = SimdProcess::freeProgram();
+    std::thread starting([&] { server.start(program); });
+    char message[32] = {};
+    const ssize_t got = recv(manager, message, sizeof message, 0);
+    const bool registeredWhenReady = SimdProcess::registered(program);
+    starting.join();
+    unsetenv("NOTIFY_SOCKET");
+    close(manager);
+    EXPECT_EQ(std::string(message, got > 0 ? got : 0), "READY=1");
+    EXPECT_TRUE(registeredWhenReady);
+  }
 }
 
 using SimdRequests = SimdTest;
