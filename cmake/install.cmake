@@ -19,8 +19,15 @@ install(FILES ${CMAKE_CURRENT_BINARY_DIR}/qelConfig.cmake
   ${CMAKE_CURRENT_BINARY_DIR}/qelConfigVersion.cmake
   DESTINATION ${CMAKE_INSTALL_LIBDIR}/cmake/qel COMPONENT dev)
 
-file(RELATIVE_PATH QEL_PC_TO_PREFIX /prefix/${CMAKE_INSTALL_LIBDIR}/pkgconfig /prefix)
-string(REGEX REPLACE "/$" "" QEL_PC_TO_PREFIX "${QEL_PC_TO_PREFIX}")
+# An install tree may be moved, so its pkg-config file finds the prefix relative to itself; a
+# system package's prefix is fixed, and written out so that pkg-config sees the system paths.
+if(QEL_DEBIAN_PACKAGE)
+  set(QEL_PC_PREFIX ${CMAKE_INSTALL_PREFIX})
+else()
+  file(RELATIVE_PATH to_prefix /prefix/${CMAKE_INSTALL_LIBDIR}/pkgconfig /prefix)
+  string(REGEX REPLACE "/$" "" to_prefix "${to_prefix}")
+  set(QEL_PC_PREFIX "\${pcfiledir}/${to_prefix}")
+endif()
 configure_file(cmake/qel.pc.in ${CMAKE_CURRENT_BINARY_DIR}/qel.pc @ONLY)
 install(FILES ${CMAKE_CURRENT_BINARY_DIR}/qel.pc DESTINATION ${CMAKE_INSTALL_LIBDIR}/pkgconfig
   COMPONENT dev)
