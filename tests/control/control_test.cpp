@@ -1,0 +1,312 @@
+// qel-simd steered while it runs: faults, state changes, restarts and the request record, set
+// through its control channel and seen through the library.
+#include <gtest/gtest.h>
+#include <sys/socket.h>
+#include <sys/stat.h>
+#include <sys/un.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <atomic>
+#include <chrono>
+#include <cstring>
+#include <fstream>
+#include <functional>
+#include <nlohmann/json.hpp>
+#include <thread>
+
+#include "qel.h"
+#include "simd_process.hpp"
+
+namespace qel::test {
+namespace {
+
+using Json = nlohmann::json;
+using namespace std::chrono_literals;
+
+// One connection to the control channel, a JSON line each way.
+struct Control {
+  explicit Control(const std::string &path) : fd(socket(AF_UNIX, SOCK_STREAM, 0)) {
+    sockaddr_un address{};
+    address.sun_family = AF_UNIX;
+    std::strncpy(address.sun_path, path.c_str(), sizeof address.sun_path - 1);
+    if (connect(fd, reinterpret_cast<sockaddr *>(&address), sizeof address) != 0) fd = -1;
+  }
+  ~Control() { close(fd); }
+  std::string exchange(const std::string &line) {
+    if (send(fd, line.data(), line.size(), MSG_NOSIGNAL) < 0) return "";
+    std::string reply;
+    char c;
+    while (read(fd, &c, 1) == 1 && c != '\n') reply += c;
+    return reply;
+  }
+  Json ask(const Json &request) {
+    return Json::parse(exchange(request.dump() + "\n"), nullptr, false);
+  }
+  int fd;
+};
+
+// Calls through the library on the calling thread's connection.
+unsigned powerState() {
+  int v = -1;
+  return qelPlatformGetPowerState(&v);
+}
+unsigned platformState() {
+  int v = -1;
+  return qelPlatformGetState(&v);
+}
+unsigned sensorValue(const char *id) {
+  float v = 0;
+  return qelSysGetSensorValue(id, &v);
+}
+
+// Waits, up to a limit, for `done` to hold.
+bool eventually(const std::function<bool()> &done) {
+  for (auto end = std::chrono::steady_clock::now() + 10s; std::chrono::steady_clock::now() < end;
+       std::this_thread::sleep_for(10ms)) {
+    if (done()) return true;
+  }
+  return false;
+}
+
+class ControlTest : public ::testing::Test {
+ protected:
+  void SetUp() override { start({}); }
+  void start(std::vector<std::string> args) {
+    char dir[] = "/tmp/qel-control-XXXXXX";
+    ASSERT_NE(mkdtemp(dir), nullptr);
+    directory = dir;
+    args.insert(args.end(), {"--control", directory + "/ctl.sock"});
+    ASSERT_TRUE(server.start(0, args));
+    qelDisconnect();
+    ASSERT_EQ(qelConnect(nullptr, server.program()), 0u);
+  }
+  void TearDown() override {
+    qelDisconnect();
+    server.stop();
+    std::remove((directory + "/ctl.sock").c_str());
+    rmdir(directory.c_str());
+  }
+  Json ask(const Json &request) { return Control(directory + "/ctl.sock").ask(request); }
+  void expectOk(const Json &request) {
+    EXPECT_EQ(ask(request).value("ok", false), true) << request;
+  }
+
+  SimdProcess server;
+  std::string directory;
+};
+
+struct FaultCase {
+  const char *name;
+  Json fault;
+  std::function<unsigned()> call;
+  unsigned expected;
+};
+
+// Each fault hits one call; the library's result is what a real server misbehaving so would
+// give, and the call after it succeeds again, on a new connection where the old one broke.
+TEST_F(ControlTest, EachFaultGivesTheLibrarysResultAndPassesOff) {
+  const FaultCase cases[] = {
+      {"code",
+       {{"proc", "PlatformSetPowerLevel"}, {"kind", "code"}, {"value", 17}},
+       [] { return qelPlatformSetPowerLevel(100); },
+       17},
+      {"negative value", {{"proc", 1001}, {"kind", "code"}, {"value", -5}}, platformState, 5},
+      {"code for one sensor",
+       {{"proc", "GetSensorValue"}, {"kind", "code"}, {"value", 16}, {"arg", "cpu1-temp"}},
+       [] { return sensorValue("cpu0-temp") * 100 + sensorValue("cpu1-temp"); },
+       16},
+      {"close", {{"proc", "PlatformGetState"}, {"kind", "close"}}, platformState, 2},
+      {"cut in the header",
+       {{"proc", "PlatformGetState"}, {"kind", "cut"}, {"value", 10}},
+       platformState,
+       2},
+      {"cut in the results",
+       {{"proc", "GetSensorValue"}, {"kind", "cut"}, {"value", 30}},
+       [] { return sensorValue("cpu0-temp"); },
+       2},
+      {"garble",
+       {{"proc", "GetHostname"}, {"kind", "garble"}},
+       [] {
+         char *name = nullptr;
+         return qelGetHostname(0, &name);
+       },
+       2},
+      {"short delay",
+       {{"proc", "PlatformGetState"}, {"kind", "delay"}, {"value", 200}},
+       platformState,
+       0},
+  };
+  for (const FaultCase &c : cases) {
+    SCOPED_TRACE(c.name);
+    Json fault = c.fault;
+    fault.update({{"cmd", "fault"}, {"count", 1}});
+    expectOk(fault);
+    const auto begun = std::chrono::steady_clock::now();
+    EXPECT_EQ(c.call(), c.expected);
+    if (c.fault["kind"] == "delay") {
+      EXPECT_GE(std::chrono::steady_clock::now() - begun, 200ms);
+    }
+    EXPECT_EQ(c.call(), 0u);
+    EXPECT_EQ(ask({{"cmd", "faults"}})["faults"], Json::array());
+  }
+}
+
+TEST_F(ControlTest, ADelayedReplyHoldsUpNoOtherClient) {
+  expectOk({{"cmd", "fault"}, {"proc", "GetSensorValue"}, {"kind", "delay"}, {"value", 3000}});
+  std::atomic<bool> slowDone = false;
+  std::thread slow([&] {
+    EXPECT_EQ(qelConnect(nullptr, server.program()), 0u);
+    EXPECT_EQ(sensorValue("cpu0-temp"), 0u);
+    slowDone = true;
+    qelDisconnect();
+  });
+  ASSERT_TRUE(eventually([&] { return ask({{"cmd", "stats"}})["total"] == 1; }));
+  EXPECT_EQ(powerState(), 0u);
+  EXPECT_EQ(ask({{"cmd", "faults"}})["faults"].size(), 1u);
+  EXPECT_FALSE(slowDone);
+  slow.join();
+}
+
+TEST_F(ControlTest, AHeldReplyGoesOutWhenItsFaultIsCleared) {
+  const Json id = ask({{"cmd", "fault"}, {"proc", "PlatformGetState"}, {"kind", "hang"}})["id"];
+  std::thread caller([&] {
+    EXPECT_EQ(qelConnect(nullptr, server.program()), 0u);
+    EXPECT_EQ(platformState(), 0u);
+    qelDisconnect();
+  });
+  ASSERT_TRUE(eventually([&] { return ask({{"cmd", "stats"}})["total"] == 1; }));
+  EXPECT_EQ(powerState(), 0u);
+  EXPECT_EQ(ask({{"cmd", "clear"}, {"id", id}})["cleared"], Json::array({id}));
+  caller.join();
+}
+
+TEST_F(ControlTest, SlowAReplyThatNeverComesTimesOutAndTheNextCallConnectsAnew) {
+  expectOk({{"cmd", "fault"}, {"proc", "PlatformGetState"}, {"kind", "hang"}});
+  EXPECT_EQ(platformState(), 2u);
+  expectOk({{"cmd", "clear"}});
+  EXPECT_EQ(platformState(), 0u);
+}
+
+// After a restart in place the old connection is gone: one call fails, the next finds the
+// server anew. While the server is away it is not registered.
+TEST_F(ControlTest, TheServerRestartsAndComesBackAfterAnAbsence) {
+  ASSERT_EQ(powerState(), 0u);
+  expectOk({{"cmd", "restart"}});
+  EXPECT_EQ(powerState(), 2u);
+  EXPECT_EQ(powerState(), 0u);
+  expectOk({{"cmd", "away"}, {"seconds", 1}});
+  EXPECT_EQ(powerState(), 2u);
+  EXPECT_EQ(powerState(), 24u);
+  ASSERT_TRUE(eventually([&] { return SimdProcess::registered(server.program()); }));
+  EXPECT_EQ(powerState(), 0u);
+}
+
+TEST_F(ControlTest, StateChangesShowThroughTheLibrary) {
+  int value = -1;
+  float reading = 0;
+  expectOk({{"cmd", "sensor"}, {"id", "cpu0-temp"}, {"value", 97}});
+  EXPECT_EQ(qelSysGetSensorValue("cpu0-temp", &reading), 0u);
+  EXPECT_EQ(reading, 97.0f);
+  expectOk({{"cmd", "sensor"}, {"id", "cpu0-temp"}, {"available", false}});
+  EXPECT_EQ(qelSysGetSensorValue("cpu0-temp", &reading), 0u);
+  EXPECT_EQ(reading, -300.0f);
+  expectOk({{"cmd", "component"}, {"name", "cpu1"}, {"present", false}});
+  EXPECT_EQ(qelSysGetPresenceDetect("cpu1", &value), 0u);
+  EXPECT_EQ(value, 0);
+  expectOk({{"cmd", "component"}, {"name", "cpu0"}, {"status", 2}});
+  EXPECT_EQ(qelSysGetComponentStatus("cpu0", &value), 0u);
+  EXPECT_EQ(value, 2);
+  expectOk({{"cmd", "fan"}, {"mode", 1}});
+  FanState fan{};
+  EXPECT_EQ(qelGetFanState(&fan), 0u);
+  EXPECT_EQ(fan.debugValue1, 1);
+  expectOk({{"cmd", "power"}, {"on", false}, {"reason", 2}});
+  EXPECT_EQ(qelPlatformGetShutdownReason(&value), 0u);
+  EXPECT_EQ(value, 2);
+  expectOk({{"cmd", "power"}, {"on", true}});
+  EXPECT_EQ(qelPlatformGetState(&value), 0u);
+  EXPECT_EQ(value, 1);  // booting for the scenario's 5 s
+  expectOk({{"cmd", "clock"}, {"advance", 6}});
+  EXPECT_EQ(qelPlatformGetState(&value), 0u);
+  EXPECT_EQ(value, 2);
+}
+
+TEST_F(ControlTest, TheTraceShowsWhatWasAskedAndAnswered) {
+  float reading = 0;
+  expectOk({{"cmd", "fault"}, {"proc", 2006}, {"kind", "code"}, {"value", 16}, {"count", 1}});
+  EXPECT_EQ(qelSysGetSensorValue("psu0-vout", &reading), 16u);
+  const Json last = ask({{"cmd", "trace"}, {"last", 1}})["requests"][0];
+  EXPECT_EQ(last["proc"], "GetSensorValue");
+  EXPECT_EQ(last["number"], 2006);
+  EXPECT_EQ(last["args"], "psu0-vout");
+  EXPECT_EQ(last["answer"], Json({{"errorCode", 16}}));
+  EXPECT_EQ(ask({{"cmd", "stats"}})["procedures"], Json({{"GetSensorValue", 1}}));
+}
+
+TEST(ControlTimeline, TheScenarioTimelineApplies) {
+  Json scenario = Json::parse(std::ifstream(QEL_EXAMPLE_SCENARIO));
+  scenario["timeline"] = {{{"at", 0.2}, {"cmd", "sensor"}, {"id", "cpu0-temp"}, {"value", 97}},
+                          {{"at", 3600},
+                           {"cmd", "fault"},
+                           {"proc", "PlatformGetState"},
+                           {"kind", "code"},
+                           {"value", -19}}};
+  const std::string path = ::testing::TempDir() + "timeline-scenario.json";
+  std::ofstream(path) << scenario.dump();
+  SimdProcess server;
+  ASSERT_TRUE(server.start(0, {"--scenario", path, "--control", path + ".sock"}));
+  ASSERT_EQ(qelConnect(nullptr, server.program()), 0u);
+  float reading = 0;
+  EXPECT_TRUE(eventually(
+      [&] { return qelSysGetSensorValue("cpu0-temp", &reading) == 0 && reading == 97.0f; }));
+  EXPECT_EQ(platformState(), 0u);
+  EXPECT_EQ(Control(path + ".sock").ask({{"cmd", "clock"}, {"advance", 3600}})["ok"], true);
+  EXPECT_EQ(platformState(), 19u);
+  qelDisconnect();
+}
+
+// Bad requests get an error line; a client that says nothing or sends too much stalls no one.
+TEST_F(ControlTest, TheChannelSurvivesBadInputAndSilentClients) {
+  Control silent(directory + "/ctl.sock");
+  const std::pair<std::string, std::string> bad[] = {
+      {"not json\n", "not valid JSON"},
+      {"[1, 2]\n", "expected an object"},
+      {"{\"cmd\": \"launch\"}\n", "unknown command"},
+      {"{\"cmd\": \"fault\", \"proc\": \"NoSuch\", \"kind\": \"code\", \"value\": 1}\n", "NoSuch"},
+      {"{\"cmd\": \"fault\", \"proc\": 1001, \"kind\": \"melt\"}\n", "unknown kind"},
+      {std::string(70000, 'x') + "\n", "longer than"},
+  };
+  for (const auto &[line, problem] : bad) {
+    const Json reply = Json::parse(Control(directory + "/ctl.sock").exchange(line), nullptr, false);
+    EXPECT_EQ(reply.value("ok", true), false) << problem;
+    EXPECT_NE(reply.value("error", "").find(problem), std::string::npos) << reply;
+  }
+  EXPECT_EQ(ask({{"cmd", "faults"}})["ok"], true);
+  EXPECT_EQ(powerState(), 0u);
+}
+
+TEST_F(ControlTest, TheChannelRefusesAnotherUser) {
+  if (geteuid() != 0) GTEST_SKIP() << "acting as another user needs root";
+  struct stat info {};
+  const std::string socket = directory + "/ctl.sock";
+  ASSERT_EQ(stat(socket.c_str(), &info), 0);
+  EXPECT_EQ(info.st_mode & 0777, 0600u);
+  // Open the file's mode, so that only the peer check stands in the way.
+  ASSERT_EQ(chmod(directory.c_str(), 0755) | chmod(socket.c_str(), 0666), 0);
+  const pid_t child = fork();
+  if (child == 0) {
+    if (setgid(65534) != 0 || setuid(65534) != 0) _exit(3);
+    const Json reply = Control(socket).ask({{"cmd", "power"}, {"on", false}});
+    _exit(reply.is_object() && reply.value("ok", true) == false ? 0 : 1);
+  }
+  int status = -1;
+  ASSERT_EQ(waitpid(child, &status, 0), child);
+  EXPECT_EQ(WEXITSTATUS(status), 0);
+  int power = -1;
+  EXPECT_EQ(qelPlatformGetPowerState(&power), 0u);
+  EXPECT_EQ(power, 1);
+}
+
+}  // namespace
+}  // namespace qel::test
