@@ -147,10 +147,14 @@ void ControlChannel::accept() {
       refusal = "refused: too many control clients";
       logf(kLogWarning, "control: too many clients");
     }
-    if (!refusal.empty()) {
-      const std::string line = errorLine(refusal);
-      [[maybe_unused]] ssize_t n = send(fd, line.data(), line.size(), MSG_NOSIGNAL);
+    // A refused client stays until it has read why: closing a socket with its request unread
+    // would reset the connection and lose the answer.
+    if (!refusal.empty() && clients_.size() >= 2 * kMaxClients) {
       close(fd);
+      continue;
+    }
+    if (!refusal.empty()) {
+      clients_.push_back({fd, {}, errorLine(refusal), false, true});
       continue;
     }
     clients_.push_back({fd, {}, {}});
@@ -169,6 +173,10 @@ void ControlChannel::readFrom(Client &client) {
     if (n == 0 || (errno != EAGAIN && errno != EWOULDBLOCK)) client.closing = true;
     break;
   }
+  if (client.refused) {
+    client.input.clear();
+    return;
+  }
   std::size_t end;
   while (!client.input.empty() && (end = client.input.find('\n')) != std::string::npos) {
     const std::string line = client.input.substr(0, end);
@@ -180,10 +188,11 @@ void ControlChannel::readFrom(Client &client) {
     answer(client, line);
   }
   if (client.input.size() > kMaxRequest) {
-    logf(kLogWarning, "control: a request of more than %zu bytes; closing", kMaxRequest);
+    logf(kLogWarning, "control: a request of more than %zu bytes; no more from that client",
+         kMaxRequest);
     client.output += errorLine("request longer than " + std::to_string(kMaxRequest) + " bytes");
     client.input.clear();
-    client.closing = true;
+    client.refused = true;
   }
 }
 

@@ -45,6 +45,7 @@ class ControlChannel {
     std::string input;
     std::string output;
     bool closing = false;  // close once the output is out
+    bool refused = false;  // told why it is not served; what it sends is dropped until it goes
   };
 
   void accept();

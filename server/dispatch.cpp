@@ -201,10 +201,8 @@ void dispatchRequest(svc_req *request, SVCXPRT *transport, SpState &state,
       svc_sendreply(transport, reinterpret_cast<xdrproc_t>(xdrNothing), nullptr);
       return;
     // Server control.
-    case proc::StopServer::kNumber:
-      serve<proc::StopServer>(t, [] { return int{kOk}; });
-      controls.stop();
-      return;
+    // The reply still goes out: the loop ends after this turn. A fault's code stops nothing.
+    case proc::StopServer::kNumber: return serve<proc::StopServer>(t, [&] { controls.stop(); return int{kOk}; });
     case proc::ConfigureServer::kNumber: return serve<proc::ConfigureServer>(t, [&] { return controls.configure(); });
     case proc::RebootSP::kNumber: return serve<proc::RebootSP>(t, [&] { s.reboot(); return int{kOk}; });
     // Platform.

@@ -88,10 +88,4 @@ std::optional<rpcproc_t> procedureNumber(std::string_view text) {
   return std::nullopt;
 }
 
-std::vector<rpcproc_t> procedureNumbers() {
-  std::vector<rpcproc_t> numbers;
-  for (const auto &entry : kNames) numbers.push_back(entry.first);
-  return numbers;
-}
-
 }  // namespace qel::simd

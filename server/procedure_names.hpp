@@ -7,7 +7,6 @@
 #include <optional>
 #include <string>
 #include <string_view>
-#include <vector>
 
 namespace qel::simd {
 
@@ -15,7 +14,5 @@ namespace qel::simd {
 std::string procedureName(rpcproc_t number);
 // A management procedure named by its name (any letter case) or its decimal number.
 std::optional<rpcproc_t> procedureNumber(std::string_view nameOrNumber);
-// Every management procedure number, in ascending order.
-std::vector<rpcproc_t> procedureNumbers();
 
 }  // namespace qel::simd
