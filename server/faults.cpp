@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <array>
+#include <cmath>
 #include <limits>
 
 #include "protocol/procedures.hpp"
@@ -141,7 +142,10 @@ nlohmann::json Faults::list() const {
     }
     if (spec.argument) entry["arg"] = *spec.argument;
     if (spec.count) entry["remaining"] = *spec.count - std::min(*spec.count, fault.hits);
-    if (fault.until) entry["seconds"] = std::chrono::duration<double>(*fault.until - now).count();
+    if (fault.until) {
+      const double left = std::chrono::duration<double>(*fault.until - now).count();
+      entry["seconds"] = std::round(left * 10) / 10;  // what is left, to a tenth
+    }
     list.push_back(std::move(entry));
   }
   return list;
