@@ -206,7 +206,9 @@ void ControlChannel::answer(Client &client, const std::string &line) {
     client.output += errorLine("not valid JSON at byte " + std::to_string(error.byte));
     return;
   }
-  client.output += handler_(request).dump() + "\n";
+  // Traced arguments are whatever bytes clients sent; bytes that are not UTF-8 are replaced.
+  client.output +=
+      handler_(request).dump(-1, ' ', false, nlohmann::json::error_handler_t::replace) + "\n";
 }
 
 void ControlChannel::flush(Client &client) {

@@ -20,7 +20,11 @@ void Trace::record(rpcproc_t procedure, nlohmann::json arguments, nlohmann::json
     ++faulted_;
     entry["fault"] = {{"id", fault->id}, {"kind", faultKindName(fault->kind)}};
   }
-  if (logLevel() >= kLogDebug) logf(kLogDebug, "request %s", entry.dump().c_str());
+  if (logLevel() >= kLogDebug) {
+    // Texts are whatever bytes the client sent; those that are not UTF-8 are replaced.
+    const std::string line = entry.dump(-1, ' ', false, nlohmann::json::error_handler_t::replace);
+    logf(kLogDebug, "request %s", line.c_str());
+  }
   recent_.push_back(std::move(entry));
   if (recent_.size() > kKept) recent_.pop_front();
 }

@@ -238,7 +238,8 @@ TEST_F(ControlTest, TheChannelSurvivesBadInputAndSilentClients) {
     EXPECT_EQ(reply.value("ok", true), false) << problem;
     EXPECT_NE(reply.value("error", "").find(problem), std::string::npos) << reply;
   }
-  EXPECT_EQ(ask({{"cmd", "faults"}})["ok"], true);
+  EXPECT_EQ(sensorValue("\xff\xfe"), 16u);  // a traced argument that is not UTF-8
+  EXPECT_EQ(ask({{"cmd", "trace"}})["ok"], true);
   EXPECT_EQ(powerState(), 0u);
 }
 
