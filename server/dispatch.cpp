@@ -1,55 +1,14 @@
 #include "server/dispatch.hpp"
 
-#include <cstring>
-#include <type_traits>
-
 #include "protocol/procedures.hpp"
 #include "server/log.hpp"
 #include "server/reply_records.hpp"
 #include "server/reports.hpp"
+#include "server/serve_call.hpp"
 
 namespace qel::simd {
 
 namespace {
-
-template <typename Result, typename Reply>
-Result *wirePointer(Reply &reply) {
-  if constexpr (std::is_same_v<Reply, Result>) {
-    return &reply;
-  } else {
-    return reply.wire();
-  }
-}
-
-// Decodes the argument of procedure P, runs `answer` on it and sends what it returns: either
-// P's reply type itself or a holder with wire(). Whatever decoding allocated is freed again.
-template <typename P, typename Answer>
-void serve(SVCXPRT *transport, Answer answer) {
-  using Argument =
-      std::conditional_t<std::is_void_v<typename P::Argument>, char, typename P::Argument>;
-  Argument argument;
-  std::memset(static_cast<void *>(&argument), 0, sizeof argument);
-  auto *raw = reinterpret_cast<char *>(&argument);
-  if (!svc_getargs(transport, P::argCodec(), raw)) {
-    logf(kLogWarning, "procedure %u: arguments do not decode", static_cast<unsigned>(P::kNumber));
-    svcerr_decode(transport);
-  } else {
-    auto reply = [&] {
-      if constexpr (std::is_void_v<typename P::Argument>) {
-        return answer();
-      } else {
-        return answer(argument);
-      }
-    }();
-    auto *record = wirePointer<typename P::Result>(reply);
-    if (!svc_sendreply(transport, P::replyCodec(), reinterpret_cast<char *>(record))) {
-      logf(kLogWarning, "procedure %u: reply not sent", static_cast<unsigned>(P::kNumber));
-    }
-  }
-  if (!svc_freeargs(transport, P::argCodec(), raw)) {
-    logf(kLogWarning, "procedure %u: arguments not freed", static_cast<unsigned>(P::kNumber));
-  }
-}
 
 TextReply text(std::string body) { return {kOk, std::move(body), {}}; }
 
@@ -230,20 +189,20 @@ int setDebugLevel(int level) {
 
 }  // namespace
 
-void dispatchRequest(svc_req *request, SVCXPRT *t, SpState &state, const ServerControls &controls) {
-  logf(kLogDebug, "procedure %u", static_cast<unsigned>(request->rq_proc));
+void dispatchRequest(svc_req *request, SVCXPRT *transport, SpState &state,
+                     const ServerControls &controls, CallHooks *hooks) {
+  if (!hooks) logf(kLogDebug, "procedure %u", static_cast<unsigned>(request->rq_proc));
   state.countRequest();
+  const Call t{transport, hooks};
   auto &s = state;
   // clang-format off
   switch (request->rq_proc) {
     case NULLPROC:
-      svc_sendreply(t, reinterpret_cast<xdrproc_t>(xdrNothing), nullptr);
+      svc_sendreply(transport, reinterpret_cast<xdrproc_t>(xdrNothing), nullptr);
       return;
     // Server control.
-    case proc::StopServer::kNumber:
-      serve<proc::StopServer>(t, [] { return int{kOk}; });
-      controls.stop();
-      return;
+    // The reply still goes out: the loop ends after this turn. A fault's code stops nothing.
+    case proc::StopServer::kNumber: return serve<proc::StopServer>(t, [&] { controls.stop(); return int{kOk}; });
     case proc::ConfigureServer::kNumber: return serve<proc::ConfigureServer>(t, [&] { return controls.configure(); });
     case proc::RebootSP::kNumber: return serve<proc::RebootSP>(t, [&] { s.reboot(); return int{kOk}; });
     // Platform.
@@ -318,7 +277,7 @@ void dispatchRequest(svc_req *request, SVCXPRT *t, SpState &state, const ServerC
     case proc::SetDebugLevel::kNumber: return serve<proc::SetDebugLevel>(t, [](int &level) { return setDebugLevel(level); });
     default:
       logf(kLogWarning, "procedure %u is not served", static_cast<unsigned>(request->rq_proc));
-      svcerr_noproc(t);
+      svcerr_noproc(transport);
   }
   // clang-format on
 }

@@ -5,7 +5,10 @@
 
 #include <functional>
 
+#include "server/faults.hpp"
+#include "server/held_replies.hpp"
 #include "server/sp_state.hpp"
+#include "server/trace.hpp"
 
 namespace qel::simd {
 
@@ -15,9 +18,18 @@ struct ServerControls {
   std::function<int()> configure;  // reload the scenario; a result code
 };
 
+// What the control side adds to every call: its faults, the request trace, and the replies that
+// faults hold back.
+struct CallHooks {
+  Faults &faults;
+  Trace &trace;
+  HeldReplies &held;
+};
+
 // Answers one request of the program's version 1: procedure 0, the 48 management procedures,
-// or "procedure unavailable". Arguments that do not decode get "garbage arguments".
+// or "procedure unavailable". Arguments that do not decode get "garbage arguments". With
+// `hooks`, every management call is traced and may meet a fault.
 void dispatchRequest(svc_req *request, SVCXPRT *transport, SpState &state,
-                     const ServerControls &controls);
+                     const ServerControls &controls, CallHooks *hooks);
 
 }  // namespace qel::simd

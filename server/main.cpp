@@ -11,6 +11,9 @@
 #include <string>
 
 #include "protocol/procedures.hpp"
+#include "server/control_channel.hpp"
+#include "server/controller.hpp"
+#include "server/ctl_client.hpp"
 #include "server/log.hpp"
 #include "server/rpc_service.hpp"
 #include "server/scenario.hpp"
@@ -30,6 +33,7 @@ struct Options {
   bool checkOnly = false;
   int logLevel = kLogInfo;
   std::string pidFile;
+  std::string controlPath;
 };
 
 std::optional<rpcprog_t> parseProgram(const std::string &text) {
@@ -106,7 +110,19 @@ int serve(const Options &options, rpcprog_t program, Scenario scenario) {
       }};
   RpcService rpc(program, state, controls);
   service = &rpc;
+  Controller controller(rpc, state);
   std::string error;
+  const std::string controlPath =
+      options.controlPath.empty() ? defaultControlPath(program) : options.controlPath;
+  // The channel is there before the registration, so it can be used once clients can call.
+  if (!controller.openChannel(controlPath, error)) {
+    logf(options.controlPath.empty() ? kLogWarning : kLogError, "%s", error.c_str());
+    if (!options.controlPath.empty()) {
+      report(readyFd, false);
+      return kExitFailure;
+    }
+  }
+  rpc.setPartner(&controller);
   if (!rpc.start(error)) {
     logf(kLogError, "%s", error.c_str());
     report(readyFd, false);
@@ -125,6 +141,7 @@ int serve(const Options &options, rpcprog_t program, Scenario scenario) {
 }  // namespace
 
 int main(int argc, char **argv) {
+  if (argc > 1 && std::string(argv[1]) == "ctl") return runControlClient(argc - 1, argv + 1);
   Options options;
   CLI::App app{
       "qel-simd: a management server that simulates a service processor, for developing and\n"
@@ -139,6 +156,9 @@ int main(int argc, char **argv) {
                  "0 errors, 1 warnings, 2 information (default), 3 debug, 4 trace")
       ->check(CLI::Range(0, kMaxLogLevel));
   app.add_option("--pidfile", options.pidFile, "write the server's process id to this file");
+  app.add_option("--control", options.controlPath,
+                 "control socket (default: $XDG_RUNTIME_DIR/qel-simd/PROGRAM.sock, else "
+                 "/run/qel-simd/ or /tmp/qel-simd-UID/); see 'qel-simd ctl --help'");
   app.add_flag("--check", options.checkOnly, "load the scenario, report problems and exit");
   app.set_version_flag("--version", "qel-simd " QEL_TOOLS_VERSION);
   try {
@@ -149,7 +169,7 @@ int main(int argc, char **argv) {
   }
   setLogLevel(options.logLevel);
   // A detached server works from "/", and configure reads the scenario file again later.
-  for (std::string *path : {&options.scenarioFile, &options.pidFile}) {
+  for (std::string *path : {&options.scenarioFile, &options.pidFile, &options.controlPath}) {
     if (!path->empty()) *path = std::filesystem::absolute(*path).string();
   }
 

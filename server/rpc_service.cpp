@@ -7,8 +7,10 @@
 #include <rpc/pmap_clnt.h>
 #include <rpc/rpc_com.h>
 #include <sys/resource.h>
+#include <sys/socket.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <csignal>
 #include <cstring>
@@ -92,6 +94,10 @@ bool RpcService::start(std::string &error) {
   raiseDescriptorLimit();
   int maxRecord = kMaxRecord;
   rpc_control(RPC_SVC_CONNMAXREC_SET, &maxRecord);
+  return listen(error);
+}
+
+bool RpcService::listen(std::string &error) {
   Netconfig tcp = tcpNetconfig();
   if (!tcp) {
     error = "no \"tcp\" transport in /etc/netconfig";
@@ -119,6 +125,24 @@ bool RpcService::start(std::string &error) {
   return true;
 }
 
+// Client connections end as if the server had gone: the RPC layer reads the end of each and
+// lets it go on its next turn.
+void RpcService::close() {
+  unregister();
+  if (listener_) {
+    svc_destroy(listener_);
+    listener_ = nullptr;
+  }
+  for (int i = 0; i < svc_max_pollfd; ++i) {
+    if (svc_pollfd[i].fd >= 0) shutdown(svc_pollfd[i].fd, SHUT_RDWR);
+  }
+}
+
+bool RpcService::reopen(std::string &error) {
+  if (listener_) return true;
+  return listen(error);
+}
+
 void RpcService::unregister() {
   if (!registered_) return;
   svc_unreg(program_, proc::kVersion);
@@ -127,23 +151,35 @@ void RpcService::unregister() {
 }
 
 void RpcService::dispatch(svc_req *request, SVCXPRT *transport) {
-  if (active) dispatchRequest(request, transport, active->state_, active->controls_);
+  if (!active) return;
+  CallHooks *hooks = active->partner_ ? active->partner_->callHooks() : nullptr;
+  dispatchRequest(request, transport, active->state_, active->controls_, hooks);
+}
+
+// The RPC layer's descriptors in its own order, those the partner holds blanked out so that
+// poll skips them.
+void RpcService::collectPollFds(std::vector<pollfd> &fds) const {
+  for (int i = 0; i < svc_max_pollfd; ++i) {
+    pollfd entry = svc_pollfd[i];
+    if (partner_ && entry.fd >= 0 && partner_->holds(entry.fd)) entry.fd = -1;
+    fds.push_back(entry);
+  }
 }
 
 void RpcService::run() {
   std::vector<pollfd> fds;
   while (!stopping_) {
     fds.assign(1, pollfd{signalPipe[0], POLLIN, 0});
-    fds.insert(fds.end(), svc_pollfd, svc_pollfd + svc_max_pollfd);
-    const int ready = poll(fds.data(), fds.size(), -1);
+    collectPollFds(fds);
+    const std::size_t partnerFds = fds.size();
+    if (partner_) partner_->addPollFds(fds);
+    const int ready = poll(fds.data(), fds.size(), partner_ ? partner_->timeoutMs() : -1);
     if (ready < 0) {
       if (errno == EINTR) continue;
       logf(kLogError, "poll failed: %s", std::strerror(errno));
       return;
     }
-    int served = ready;
     if (fds[0].revents != 0) {
-      --served;
       char number = 0;
       while (read(signalPipe[0], &number, 1) == 1) {
         if (number == SIGHUP) {
@@ -154,7 +190,11 @@ void RpcService::run() {
         }
       }
     }
-    if (served > 0 && !stopping_) svc_getreq_poll(fds.data() + 1, served);
+    // The RPC layer looks at entries until it has seen as many ready ones as it is told.
+    const auto served = std::count_if(fds.begin() + 1, fds.begin() + static_cast<long>(partnerFds),
+                                      [](const pollfd &p) { return p.revents != 0; });
+    if (served > 0 && !stopping_) svc_getreq_poll(fds.data() + 1, static_cast<int>(served));
+    if (partner_ && !stopping_) partner_->serve(fds.data() + partnerFds, fds.size() - partnerFds);
   }
 }
 

@@ -2,13 +2,30 @@
 // loop that serves every connection and watches for signals.
 #pragma once
 
+#include <poll.h>
 #include <rpc/rpc.h>
 
 #include <string>
+#include <vector>
 
 #include "server/dispatch.hpp"
 
 namespace qel::simd {
+
+// Work that shares the server's loop: descriptors of its own, a timer, connections whose
+// requests must wait, and the hooks it puts on every call.
+class LoopPartner {
+ public:
+  virtual ~LoopPartner() = default;
+  virtual CallHooks *callHooks() = 0;
+  // A connection not to be read for now.
+  virtual bool holds(int fd) const = 0;
+  virtual void addPollFds(std::vector<pollfd> &fds) = 0;
+  // Milliseconds until the partner has something to do, or -1.
+  virtual int timeoutMs() = 0;
+  // Called once per turn of the loop with what poll reported on the partner's descriptors.
+  virtual void serve(const pollfd *fds, std::size_t count) = 0;
+};
 
 class RpcService {
  public:
@@ -24,9 +41,19 @@ class RpcService {
   void requestStop() { stopping_ = true; }
   // Removes the registration; done by the destructor too.
   void unregister();
+  // Goes away as a stopped server would: the registration, the listener and every client
+  // connection go.
+  void close();
+  // Comes back as a started server would, on a new port; false with `error` set when it cannot.
+  bool reopen(std::string &error);
+  // Reloads the scenario as the configure procedure does; a result code.
+  int reload() { return controls_.configure(); }
+  void setPartner(LoopPartner *partner) { partner_ = partner; }
 
  private:
   static void dispatch(svc_req *request, SVCXPRT *transport);
+  bool listen(std::string &error);
+  void collectPollFds(std::vector<pollfd> &fds) const;
 
   rpcprog_t program_;
   SpState &state_;
@@ -34,6 +61,7 @@ class RpcService {
   SVCXPRT *listener_ = nullptr;
   bool registered_ = false;
   bool stopping_ = false;
+  LoopPartner *partner_ = nullptr;
 };
 
 // True when `program` version 1 over TCP is registered with the local port mapper.

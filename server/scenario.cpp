@@ -10,6 +10,7 @@
 
 #include "server/formats.hpp"
 #include "server/scenario_reader.hpp"
+#include "server/timeline.hpp"
 
 namespace qel::simd {
 
@@ -239,7 +240,7 @@ std::vector<Spec> readList(const JsonNode &list, std::size_t maximum, ReadOne re
 
 Scenario readScenario(const JsonNode &root, const std::string &origin) {
   root.allowOnly({"name", "hostname", "date", "interfaces", "dns", "platform", "components",
-                  "sensors", "productId", "vrms", "console", "pbm", "fan"});
+                  "sensors", "productId", "vrms", "console", "pbm", "fan", "timeline"});
   Scenario scenario;
   scenario.origin = origin;
   root.read("name", scenario.name);
@@ -270,6 +271,7 @@ Scenario readScenario(const JsonNode &root, const std::string &origin) {
   if (auto console = root.optional("console")) scenario.console = readConsole(*console);
   if (auto pbm = root.optional("pbm")) readPbm(*pbm, scenario);
   if (auto fan = root.optional("fan")) scenario.fan = readFan(*fan);
+  if (auto timeline = root.optional("timeline")) scenario.timeline = readTimeline(*timeline);
   return scenario;
 }
 

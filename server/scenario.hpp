@@ -92,6 +92,13 @@ struct FanSpec {
   int periodMs = 1000;
 };
 
+// A change the scenario makes while it runs: a control command, `at` seconds after the
+// scenario is loaded.
+struct TimelineEntry {
+  double at = 0;
+  std::string command;  // the control request, as JSON text
+};
+
 inline constexpr std::string_view kProductIdSensor = "product-id";
 inline constexpr float kNoReading = -300.0f;
 
@@ -110,6 +117,7 @@ struct Scenario {
   unsigned pbmSlots = 8;
   std::map<unsigned, std::string> pbmStrings;
   FanSpec fan;
+  std::vector<TimelineEntry> timeline;  // in the order of `at`
 };
 
 // A scenario that cannot be used; what() names the origin, the field and the problem.

@@ -26,6 +26,8 @@ class JsonNode {
   std::vector<JsonNode> items(std::size_t maximum) const;
 
   bool isNull() const { return value_.is_null(); }
+  bool isNumber() const { return value_.is_number(); }
+  const nlohmann::json &json() const { return value_; }
   std::string text() const;
   bool flag() const;
   double number() const;

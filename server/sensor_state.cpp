@@ -107,6 +107,9 @@ int SpState::componentStatus(std::string_view name) const {
   const ComponentSpec *component = findComponent(name);
   if (!component) return -kNoSuchItem;
   if (!component->present) return kStatusAbsent;
+  if (auto forced = statusOverrides_.find(name); forced != statusOverrides_.end()) {
+    return forced->second;
+  }
   int worst = kStatusOk;
   for (const SensorState &sensor : sensors_) {
     if (sensor.spec.component == name) worst = std::max(worst, sensorStatus(sensor));
@@ -144,7 +147,7 @@ int SpState::sensorList(int kind, int component, std::vector<std::string> &out) 
 }
 
 FanReport SpState::fanState() const {
-  const FanSpec &fan = scenario_.fan;
+  const FanSpec &fan = fan_;
   FanReport report;
   report.mode = fan.mode;
   report.targetTemperature = fan.targetTemperature;

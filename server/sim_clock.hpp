@@ -23,6 +23,14 @@ class SimClock {
   // Starts the wall clock at `start`, or at the real time when there is none.
   void resetWallClock(std::optional<int64_t> start) { offset_ = start ? *start - realNow() : 0; }
   void reboot() { boot_ = Steady::now(); }
+  // Moves every clock on at once, as if `seconds` had passed.
+  void advance(double seconds) {
+    const auto step =
+        std::chrono::duration_cast<Steady::duration>(std::chrono::duration<double>(seconds));
+    start_ -= step;
+    boot_ -= step;
+    offset_ += static_cast<int64_t>(seconds);
+  }
 
  private:
   using Steady = std::chrono::steady_clock;

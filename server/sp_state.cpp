@@ -58,6 +58,7 @@ SpState::SpState(Scenario scenario) { load(std::move(scenario)); }
 
 void SpState::load(Scenario scenario) {
   scenario_ = std::move(scenario);
+  loadedAt_ = clock_.elapsed();
   restoreAll();
   logEvent("scenario loaded from " + scenario_.origin);
 }
@@ -84,6 +85,9 @@ void SpState::restoreAll() {
   for (const SensorSpec &spec : scenario_.sensors) {
     sensors_.push_back({spec, std::nullopt, {spec.thresholds, spec.flags}});
   }
+  components_ = scenario_.components;
+  statusOverrides_.clear();
+  fan_ = scenario_.fan;
   console_ = scenario_.console;
   cpuConfiguration_.reset();
   pbm_ = scenario_.pbmStrings;

@@ -94,6 +94,8 @@ class SpState {
   void reboot();
   const Scenario &scenario() const { return scenario_; }
   const SimClock &clock() const { return clock_; }
+  // SimClock::elapsed() when the scenario was last loaded; its timeline counts from there.
+  double loadedAt() const { return loadedAt_; }
   void countRequest() { ++requests_; }
 
   // Network (procedures 1020 to 1029). Selector 0 is the only configuration.
@@ -124,7 +126,7 @@ class SpState {
 
   // Sensors and components (procedures 1500, 1501, 2002 to 2019, 4002).
   const std::vector<SensorState> &sensors() const { return sensors_; }
-  const std::vector<ComponentSpec> &components() const { return scenario_.components; }
+  const std::vector<ComponentSpec> &components() const { return components_; }
   const SensorState *findSensor(std::string_view id) const;
   const ComponentSpec *findComponent(std::string_view name) const;
   float reading(const SensorState &sensor) const;
@@ -152,6 +154,19 @@ class SpState {
   std::string internalState() const;
   const std::deque<Event> &events() const { return events_; }
 
+  // Changes from the control channel and the scenario timeline; kNoSuchItem for an unknown
+  // sensor or component.
+  // Holds a sensor at `value`, or lets it wander again when there is none.
+  int pinSensor(std::string_view id, std::optional<float> value);
+  int setSensorAvailable(std::string_view id, bool available);
+  void setHostPower(bool on, int shutdownReason);
+  int setComponentPresent(std::string_view name, bool present);
+  // Reports the component with `status`, or with the worst of its sensors when there is none.
+  int setComponentStatus(std::string_view name, std::optional<int> status);
+  const FanSpec &fan() const { return fan_; }
+  void setFan(const FanSpec &fan);
+  void advanceClock(double seconds);
+
  private:
   void restoreNetwork();
   void restoreAll();
@@ -165,6 +180,7 @@ class SpState {
 
   Scenario scenario_;
   SimClock clock_;
+  double loadedAt_ = 0;
   unsigned boots_ = 1;
   unsigned long requests_ = 0;
 
@@ -182,6 +198,9 @@ class SpState {
   int shutdownReason_ = 0;
 
   std::vector<SensorState> sensors_;
+  std::vector<ComponentSpec> components_;
+  std::map<std::string, int, std::less<>> statusOverrides_;
+  FanSpec fan_;
   ConsoleSpec console_;
   std::optional<std::array<int64_t, 5>> cpuConfiguration_;
   std::map<unsigned, std::string> pbm_;

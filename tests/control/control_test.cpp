@@ -1,0 +1,269 @@
+// qel-simd steered while it runs: faults, state changes, restarts and the request record, set
+// through its control channel and seen through the library.
+#include <gtest/gtest.h>
+#include <sys/socket.h>
+#include <sys/stat.h>
+#include <sys/un.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <atomic>
+#include <chrono>
+#include <cstring>
+#include <fstream>
+#include <functional>
+#include <nlohmann/json.hpp>
+#include <thread>
+
+#include "qel.h"
+#include "simd_process.hpp"
+
+namespace qel::test {
+namespace {
+
+using Json = nlohmann::json;
+using namespace std::chrono_literals;
+
+// One connection to the control channel, a JSON line each way.
+struct Control {
+  explicit Control(const std::string &path) : fd(socket(AF_UNIX, SOCK_STREAM, 0)) {
+    sockaddr_un address{};
+    address.sun_family = AF_UNIX;
+    std::strncpy(address.sun_path, path.c_str(), sizeof address.sun_path - 1);
+    if (connect(fd, reinterpret_cast<sockaddr *>(&address), sizeof address) != 0) fd = -1;
+  }
+  ~Control() { close(fd); }
+  std::string exchange(const std::string &line) {
+    if (send(fd, line.data(), line.size(), MSG_NOSIGNAL) < 0) return "";
+    std::string reply;
+    char c;
+    while (read(fd, &c, 1) == 1 && c != '\n') reply += c;
+    return reply;
+  }
+  Json ask(const Json &request) {
+    return Json::parse(exchange(request.dump() + "\n"), nullptr, false);
+  }
+  int fd;
+};
+
+// Calls through the library on the calling thread's connection: their result code, or with
+// `read`, what they read.
+// clang-format off
+unsigned powerState() { int v = -1; return qelPlatformGetPowerState(&v); }
+unsigned platformState() { int v = -1; return qelPlatformGetState(&v); }
+unsigned sensorValue(const char *id) { float v = 0; return qelSysGetSensorValue(id, &v); }
+unsigned cpu0Temp() { return sensorValue("cpu0-temp"); }
+unsigned bothCpuTemps() { return sensorValue("cpu0-temp") * 100 + sensorValue("cpu1-temp"); }
+unsigned powerLevel() { return qelPlatformSetPowerLevel(100); }
+unsigned hostname() { char *name = nullptr; const unsigned r = qelGetHostname(0, &name); free(name); return r; }
+double readBy(unsigned (*op)(const char *, int *), const char *name) { int v = -1; return op(name, &v) ? -1 : v; }
+double reading(const char *id) { float v = 0; return qelSysGetSensorValue(id, &v) ? -1 : v; }
+double fanMode() { FanState fan{}; return qelGetFanState(&fan) ? -1 : fan.debugValue1; }
+double shutdownReason() { int v = -1; return qelPlatformGetShutdownReason(&v) ? -1 : v; }
+double hostState() { int v = -1; return qelPlatformGetState(&v) ? -1 : v; }
+// clang-format on
+
+// Waits, up to a limit, for `done` to hold.
+bool eventually(const std::function<bool()> &done) {
+  for (auto end = std::chrono::steady_clock::now() + 10s; std::chrono::steady_clock::now() < end;
+       std::this_thread::sleep_for(10ms)) {
+    if (done()) return true;
+  }
+  return false;
+}
+
+// A server of its own per test, from the example scenario with a timeline added.
+class ControlTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    char dir[] = "/tmp/qel-control-XXXXXX";
+    ASSERT_NE(mkdtemp(dir), nullptr);
+    directory = dir;
+    controlPath = directory + "/ctl.sock";
+    Json scenario = Json::parse(std::ifstream(QEL_EXAMPLE_SCENARIO));
+    scenario["timeline"] = Json::parse(R"([
+      {"at": 0.2, "cmd": "sensor", "id": "ambient-temp", "value": 40},
+      {"at": 3600, "cmd": "fault", "proc": "PlatformGetState", "kind": "code", "value": -19}])");
+    std::ofstream(directory + "/scenario.json") << scenario.dump();
+    ASSERT_TRUE(
+        server.start(0, {"--scenario", directory + "/scenario.json", "--control", controlPath}));
+    ASSERT_EQ(qelConnect(nullptr, server.program()), 0u);
+  }
+  void TearDown() override {
+    qelDisconnect();
+    server.stop();
+    std::remove((directory + "/scenario.json").c_str());
+    rmdir(directory.c_str());
+  }
+  Json ask(const Json &request) { return Control(controlPath).ask(request); }
+  void expectOk(const Json &r) { EXPECT_EQ(ask(r).value("ok", false), true) << r; }
+
+  SimdProcess server;
+  std::string directory;
+  std::string controlPath;
+};
+
+// Each fault hits one call; the library's result is what a real server misbehaving so would
+// give, and the call after it succeeds again, on a new connection where the old one broke.
+TEST_F(ControlTest, EachFaultGivesTheLibrarysResultAndPassesOff) {
+  const struct {
+    const char *fault;
+    unsigned (*call)();
+    unsigned expected;
+  } cases[] = {
+      {R"({"proc": "PlatformSetPowerLevel", "kind": "code", "value": 17})", powerLevel, 17},
+      {R"({"proc": 1001, "kind": "code", "value": -5})", platformState, 5},
+      {R"({"proc": "GetSensorValue", "kind": "code", "value": 16, "arg": "cpu1-temp"})",
+       bothCpuTemps, 16},
+      {R"({"proc": "PlatformGetState", "kind": "close"})", platformState, 2},
+      {R"({"proc": "PlatformGetState", "kind": "cut", "value": 10})", platformState, 2},
+      {R"({"proc": "GetSensorValue", "kind": "cut", "value": 30})", cpu0Temp, 2},
+      {R"({"proc": "GetHostname", "kind": "garble"})", hostname, 2},
+  };
+  for (const auto &c : cases) {
+    SCOPED_TRACE(c.fault);
+    Json fault = Json::parse(c.fault);
+    fault.update({{"cmd", "fault"}, {"count", 1}});
+    expectOk(fault);
+    EXPECT_EQ(c.call(), c.expected);
+    EXPECT_EQ(c.call(), 0u);
+    EXPECT_EQ(ask({{"cmd", "faults"}})["faults"], Json::array());
+  }
+}
+
+// A reply kept back, for a time or until its fault is cleared, holds up no other client.
+TEST_F(ControlTest, AHeldReplyHoldsUpNoOtherClient) {
+  for (const std::string kind : {"delay", "hang"}) {
+    SCOPED_TRACE(kind);
+    ask({{"cmd", "stats"}, {"reset", true}});
+    Json fault = {{"cmd", "fault"}, {"proc", "GetSensorValue"}, {"kind", kind}, {"count", 1}};
+    if (kind == "delay") fault["value"] = 3000;
+    const Json id = ask(fault)["id"];
+    std::atomic<bool> answered = false;
+    std::thread caller([&] {
+      EXPECT_EQ(qelConnect(nullptr, server.program()), 0u);
+      EXPECT_EQ(cpu0Temp(), 0u);
+      answered = true;
+      qelDisconnect();
+    });
+    ASSERT_TRUE(eventually([&] { return ask({{"cmd", "stats"}})["total"] == 1; }));
+    EXPECT_EQ(powerState(), 0u);
+    EXPECT_FALSE(answered);
+    if (kind == "hang") {
+      EXPECT_EQ(ask({{"cmd", "clear"}, {"id", id}})["cleared"], Json::array({id}));
+    }
+    caller.join();
+  }
+}
+
+TEST_F(ControlTest, SlowAReplyThatNeverComesTimesOutAndTheNextCallConnectsAnew) {
+  expectOk({{"cmd", "fault"}, {"proc", "PlatformGetState"}, {"kind", "hang"}});
+  EXPECT_EQ(platformState(), 2u);
+  expectOk({{"cmd", "clear"}});
+  EXPECT_EQ(platformState(), 0u);
+}
+
+// After a restart in place the old connection is gone: one call fails, the next finds the
+// server anew. While the server is away it is not registered.
+TEST_F(ControlTest, TheServerRestartsAndComesBackAfterAnAbsence) {
+  ASSERT_EQ(powerState(), 0u);
+  expectOk({{"cmd", "restart"}});
+  EXPECT_EQ(powerState(), 2u);
+  EXPECT_EQ(powerState(), 0u);
+  expectOk({{"cmd", "away"}, {"seconds", 1}});
+  EXPECT_EQ(powerState(), 2u);
+  EXPECT_EQ(powerState(), 24u);
+  ASSERT_TRUE(eventually([&] { return SimdProcess::registered(server.program()); }));
+  EXPECT_EQ(powerState(), 0u);
+}
+
+// Each change, in order, shows in what the library reads next.
+TEST_F(ControlTest, StateChangesShowThroughTheLibrary) {
+  const struct {
+    const char *change;
+    std::function<double()> read;
+    double expected;
+  } cases[] = {
+      {R"({"cmd": "sensor", "id": "cpu0-temp", "value": 97})", [] { return reading("cpu0-temp"); },
+       97},
+      {R"({"cmd": "sensor", "id": "cpu0-temp", "available": false})",
+       [] { return reading("cpu0-temp"); }, -300},
+      {R"({"cmd": "component", "name": "cpu1", "present": false})",
+       [] { return readBy(qelSysGetPresenceDetect, "cpu1"); }, 0},
+      {R"({"cmd": "component", "name": "cpu0", "status": 2})",
+       [] { return readBy(qelSysGetComponentStatus, "cpu0"); }, 2},
+      {R"({"cmd": "fan", "mode": 1})", fanMode, 1},
+      {R"({"cmd": "power", "on": false, "reason": 2})", shutdownReason, 2},
+      {R"({"cmd": "power", "on": true})", hostState, 1},  // booting for the scenario's 5 s
+      {R"({"cmd": "clock", "advance": 6})", hostState, 2},
+  };
+  for (const auto &c : cases) {
+    expectOk(Json::parse(c.change));
+    EXPECT_EQ(c.read(), c.expected) << c.change;
+  }
+}
+
+TEST_F(ControlTest, TheTraceShowsWhatWasAskedAndAnswered) {
+  float reading = 0;
+  expectOk({{"cmd", "fault"}, {"proc", 2006}, {"kind", "code"}, {"value", 16}, {"count", 1}});
+  EXPECT_EQ(qelSysGetSensorValue("psu0-vout", &reading), 16u);
+  const Json last = ask({{"cmd", "trace"}, {"last", 1}})["requests"][0];
+  EXPECT_EQ(last["proc"], "GetSensorValue");
+  EXPECT_EQ(last["number"], 2006);
+  EXPECT_EQ(last["args"], "psu0-vout");
+  EXPECT_EQ(last["answer"], Json({{"errorCode", 16}}));
+  EXPECT_EQ(ask({{"cmd", "stats"}})["procedures"], Json({{"GetSensorValue", 1}}));
+}
+
+TEST_F(ControlTest, TheScenarioTimelineApplies) {
+  EXPECT_TRUE(eventually([&] { return reading("ambient-temp") == 40; }));
+  EXPECT_EQ(platformState(), 0u);
+  expectOk({{"cmd", "clock"}, {"advance", 3600}});
+  EXPECT_EQ(platformState(), 19u);
+}
+
+// Bad requests get an error line; a client that says nothing or sends too much stalls no one.
+TEST_F(ControlTest, TheChannelSurvivesBadInputAndSilentClients) {
+  Control silent(controlPath);
+  const std::pair<std::string, std::string> bad[] = {
+      {"not json\n", "not valid JSON"},
+      {"[1, 2]\n", "expected an object"},
+      {"{\"cmd\": \"launch\"}\n", "unknown command"},
+      {"{\"cmd\": \"fault\", \"proc\": \"NoSuch\", \"kind\": \"code\", \"value\": 1}\n", "NoSuch"},
+      {"{\"cmd\": \"fault\", \"proc\": 1001, \"kind\": \"melt\"}\n", "unknown kind"},
+      {std::string(70000, 'x') + "\n", "longer than"},
+  };
+  for (const auto &[line, problem] : bad) {
+    const Json reply = Json::parse(Control(controlPath).exchange(line), nullptr, false);
+    EXPECT_EQ(reply.value("ok", true), false) << problem;
+    EXPECT_NE(reply.value("error", "").find(problem), std::string::npos) << reply;
+  }
+  EXPECT_EQ(sensorValue("\xff\xfe"), 16u);  // a traced argument that is not UTF-8
+  EXPECT_EQ(ask({{"cmd", "trace"}})["ok"], true);
+  EXPECT_EQ(powerState(), 0u);
+}
+
+TEST_F(ControlTest, TheChannelRefusesAnotherUser) {
+  if (geteuid() != 0) GTEST_SKIP() << "acting as another user needs root";
+  struct stat info {};
+  const std::string socket = controlPath;
+  ASSERT_EQ(stat(socket.c_str(), &info), 0);
+  EXPECT_EQ(info.st_mode & 0777, 0600u);
+  // Open the file's mode, so that only the peer check stands in the way.
+  ASSERT_EQ(chmod(directory.c_str(), 0755) | chmod(socket.c_str(), 0666), 0);
+  const pid_t child = fork();
+  if (child == 0) {
+    if (setgid(65534) != 0 || setuid(65534) != 0) _exit(3);
+    const Json reply = Control(socket).ask({{"cmd", "power"}, {"on", false}});
+    _exit(reply.is_object() && reply.value("ok", true) == false ? 0 : 1);
+  }
+  int status = -1;
+  ASSERT_EQ(waitpid(child, &status, 0), child);
+  EXPECT_EQ(WEXITSTATUS(status), 0);
+  int power = -1;
+  EXPECT_EQ(qelPlatformGetPowerState(&power), 0u);
+  EXPECT_EQ(power, 1);
+}
+
+}  // namespace
+}  // namespace qel::test
