@@ -9,6 +9,7 @@
 #include <cstdlib>
 #include <type_traits>
 
+#include "connection/client_creation.hpp"
 #include "protocol/procedures.hpp"
 #include "protocol/sigpipe_guard.hpp"
 
@@ -108,8 +109,8 @@ unsigned int qelConnect(const char *host, unsigned long program) {
     SigpipeGuard guard;
     lockSharedRPCConnectionMutex();
     errno = 0;
-    clnt = clnt_create(serverHost.load(std::memory_order_relaxed),
-                       programNumber.load(std::memory_order_relaxed), proc::kVersion, "tcp");
+    clnt = createTcpClient(serverHost.load(std::memory_order_relaxed),
+                           programNumber.load(std::memory_order_relaxed), proc::kVersion);
     savedErrno = errno;
     if (clnt == nullptr) error = rpc_createerr;
     unlockSharedRPCConnectionMutex();

@@ -66,6 +66,14 @@ extern "C" {
  * the library calls them around every client creation and leaves them undefined. Between the two
  * calls no other client creation of the process may run, and the unlock must preserve errno.
  * Programs that have no lock of their own link the static library qel_host, which supplies one.
+ *
+ * Port mapper restarts. A connection is created by asking the server host's port mapper for the
+ * program's port and then connecting to that port. libtirpc before 1.3.4 remembers the port
+ * mapper's address from one creation to the next and aborts the process when a later creation
+ * finds it unreachable (the port mapper restarting, a full descriptor table). Built against such
+ * a libtirpc the library asks the port mapper itself, over a connection of its own each time;
+ * the results are the same: 12 while the port mapper or the server refuses connections, 24
+ * while the program is not registered, and the connection works again once both are back.
  * ------------------------------------------------------------------------------------------- */
 void lockSharedRPCConnectionMutex(void);
 void unlockSharedRPCConnectionMutex(void);
