@@ -3,6 +3,7 @@
 #include "connection/connection.hpp"
 
 #include <fcntl.h>
+#include <unistd.h>
 
 #include <atomic>
 #include <cerrno>
@@ -58,11 +59,33 @@ void closeOnExec(CLIENT *clnt) {
   }
 }
 
+// The handle this thread created and the process it created it in. A forked child starts as a
+// copy of the forking thread, slot included, and that handle's socket is the parent's
+// connection. The process id is compared rather than a fork handler run, so that a child made
+// by any means (fork, clone, the raw system call) is recognised, and nothing is registered in
+// the host process.
+struct Ownership {
+  CLIENT *handle = nullptr;
+  pid_t process = 0;
+};
+thread_local Ownership owned;
+
+// The slot's handle, unless it was inherited: that one is forgotten and released without a byte
+// written on its connection (destroying a TCP client closes only this process's copy of the
+// descriptor; the parent's connection stays as it is).
+CLIENT *ownHandle(CLIENT *slot) {
+  if (slot == nullptr || slot != owned.handle || owned.process == getpid()) return slot;
+  pthread_setspecific(qel_tsd_key, nullptr);
+  owned = {};
+  clnt_destroy(slot);
+  return nullptr;
+}
+
 }  // namespace
 
 CLIENT *threadHandle() {
   if (!keyReady()) return nullptr;
-  return static_cast<CLIENT *>(pthread_getspecific(qel_tsd_key));
+  return ownHandle(static_cast<CLIENT *>(pthread_getspecific(qel_tsd_key)));
 }
 
 unsigned int connectionStep(CLIENT **handle) {
@@ -92,7 +115,7 @@ unsigned int qelConnect(const char *host, unsigned long program) {
     pthread_once(&qel_key_once, qel_once_routine);
     if (!keyReady()) return RESULT_NO_RESOURCES;
   }
-  if (pthread_getspecific(qel_tsd_key) != nullptr) return RESULT_OK;
+  if (threadHandle() != nullptr) return RESULT_OK;
 
   if (program != 0) {
     programNumber.store(static_cast<rpcprog_t>(program), std::memory_order_relaxed);
@@ -123,12 +146,14 @@ unsigned int qelConnect(const char *host, unsigned long program) {
     clnt_destroy(clnt);
     return RESULT_NO_RESOURCES;
   }
+  owned = {clnt, getpid()};
   return RESULT_OK;
 }
 
 unsigned int qelDisconnectConnection(CLIENT *handle) {
   if (keyReady()) pthread_setspecific(qel_tsd_key, nullptr);
   if (handle == nullptr) return RESULT_NOT_CONNECTED;
+  if (handle == owned.handle) owned = {};
   clnt_destroy(handle);
   return RESULT_OK;
 }

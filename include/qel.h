@@ -66,6 +66,8 @@ extern "C" {
  * the library calls them around every client creation and leaves them undefined. Between the two
  * calls no other client creation of the process may run, and the unlock must preserve errno.
  * Programs that have no lock of their own link the static library qel_host, which supplies one.
+ * A host's own lock must be usable in a forked child: qel_host's lets fork wait until no
+ * creation runs, and the child starts with it free.
  *
  * Port mapper restarts. A connection is created by asking the server host's port mapper for the
  * program's port and then connecting to that port. libtirpc before 1.3.4 remembers the port
@@ -74,6 +76,12 @@ extern "C" {
  * a libtirpc the library asks the port mapper itself, over a connection of its own each time;
  * the results are the same: 12 while the port mapper or the server refuses connections, 24
  * while the program is not registered, and the connection works again once both are back.
+ *
+ * Fork. A child never uses its parent's connection. The forking thread's handle, inherited with
+ * the thread, is recognised by the process id it was created in and forgotten at the child's
+ * first use of the library: released without a byte written on the parent's connection (only
+ * the child's copy of the socket is closed), so qelDisconnect in such a child returns 3 and its
+ * first operation connects anew. The parent's connection carries on untouched.
  * ------------------------------------------------------------------------------------------- */
 void lockSharedRPCConnectionMutex(void);
 void unlockSharedRPCConnectionMutex(void);

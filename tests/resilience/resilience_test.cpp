@@ -1,4 +1,4 @@
-// What a host that runs for months meets: the port mapper restarting under it.
+// What a host that runs for months meets: the port mapper restarting under it, and fork.
 #include <arpa/inet.h>
 #include <pwd.h>
 #include <sched.h>
@@ -16,6 +16,7 @@ namespace qel::test {
 namespace {
 
 constexpr uint32_t kConfigure = 2;
+constexpr uint32_t kSetPowerLevel = 1005;
 
 // Outcomes of the port mapper scenario, run in a process of its own.
 enum Outcome { kSurvived, kFirstCall, kNotRefused, kNotBack, kDied, kNoSetUp = 150 };
@@ -102,6 +103,40 @@ TEST(PortMapperRestart, ConnectionsAreRefusedWhileItIsDownAndWorkOnceItIsBack) {
   }
   EXPECT_EQ(outcome, kSurvived) << "1 first call failed, 2 not refused while down, "
                                    "3 no connection once back, 4 the process died";
+}
+
+TEST(Fork, ChildConnectsAnewAndTheParentKeepsItsConnection) {
+  ScriptedServer server;
+  server.answerWith(kSetPowerLevel, [](const ReceivedCall &call) {
+    return Reply::integer(decode(xdr_int, call.arguments).value);
+  });
+  qelDisconnect();
+  ASSERT_EQ(qelConnect(nullptr, server.program()), RESULT_OK);
+  ASSERT_EQ(qelPlatformSetPowerLevel(1), 1u);
+  // Each process sends values of its own, and each reply echoes its request's value.
+  auto echoed = [](int first) {
+    for (int value = first; value < first + 2000; ++value) {
+      if (qelPlatformSetPowerLevel(value) != static_cast<unsigned int>(value)) return false;
+    }
+    return true;
+  };
+  const pid_t child = fork();
+  if (child == 0) _exit(echoed(100000) && qelDisconnect() == RESULT_OK ? 0 : 1);
+  EXPECT_TRUE(echoed(2)) << "the parent got a reply that was not its own";
+  int status = 0;
+  waitpid(child, &status, 0);
+  EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << "the child's calls failed";
+
+  const std::vector<ReceivedCall> calls = server.callsOf(kSetPowerLevel);
+  ASSERT_EQ(calls.size(), 4001u);
+  const int parentConnection = calls.front().connection;
+  for (const ReceivedCall &call : calls) {
+    const bool fromChild = decode(xdr_int, call.arguments).value >= 100000;
+    ASSERT_EQ(call.connection != parentConnection, fromChild)
+        << "a request on the wrong connection";
+  }
+  EXPECT_EQ(server.connectionsAccepted(), 2);
+  qelDisconnect();
 }
 
 }  // namespace
