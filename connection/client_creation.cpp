@@ -13,6 +13,8 @@
 #include <cstring>
 #include <memory>
 
+#include "protocol/rpc_section.hpp"
+
 namespace qel {
 namespace {
 
@@ -92,6 +94,7 @@ CLIENT *createWithOwnLookup(const char *host, rpcprog_t program, rpcvers_t versi
 }  // namespace
 
 CLIENT *createTcpClient(const char *host, rpcprog_t program, rpcvers_t version) {
+  RpcSection section;
 #if QEL_TIRPC_LOOKUP_CACHE_SAFE
   return clnt_create(host, program, version, "tcp");
 #else

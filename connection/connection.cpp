@@ -12,6 +12,7 @@
 
 #include "connection/client_creation.hpp"
 #include "protocol/procedures.hpp"
+#include "protocol/rpc_section.hpp"
 #include "protocol/sigpipe_guard.hpp"
 
 extern "C" {
@@ -53,10 +54,16 @@ unsigned int creationFailure(const CreateError &error, int savedErrno) {
 
 // The socket must not leak into programs the host executes.
 void closeOnExec(CLIENT *clnt) {
+  RpcSection section;
   int fd = -1;
   if (clnt_control(clnt, CLGET_FD, reinterpret_cast<char *>(&fd)) && fd >= 0) {
     fcntl(fd, F_SETFD, fcntl(fd, F_GETFD) | FD_CLOEXEC);
   }
+}
+
+void destroy(CLIENT *clnt) {
+  RpcSection section;
+  clnt_destroy(clnt);
 }
 
 // The handle this thread created and the process it created it in. A forked child starts as a
@@ -77,7 +84,7 @@ CLIENT *ownHandle(CLIENT *slot) {
   if (slot == nullptr || slot != owned.handle || owned.process == getpid()) return slot;
   pthread_setspecific(qel_tsd_key, nullptr);
   owned = {};
-  clnt_destroy(slot);
+  destroy(slot);
   return nullptr;
 }
 
@@ -115,6 +122,7 @@ unsigned int qelConnect(const char *host, unsigned long program) {
     pthread_once(&qel_key_once, qel_once_routine);
     if (!keyReady()) return RESULT_NO_RESOURCES;
   }
+  guardForks();
   if (threadHandle() != nullptr) return RESULT_OK;
 
   if (program != 0) {
@@ -143,7 +151,7 @@ unsigned int qelConnect(const char *host, unsigned long program) {
 
   closeOnExec(clnt);
   if (pthread_setspecific(qel_tsd_key, clnt) != 0) {
-    clnt_destroy(clnt);
+    destroy(clnt);
     return RESULT_NO_RESOURCES;
   }
   owned = {clnt, getpid()};
@@ -154,7 +162,7 @@ unsigned int qelDisconnectConnection(CLIENT *handle) {
   if (keyReady()) pthread_setspecific(qel_tsd_key, nullptr);
   if (handle == nullptr) return RESULT_NOT_CONNECTED;
   if (handle == owned.handle) owned = {};
-  clnt_destroy(handle);
+  destroy(handle);
   return RESULT_OK;
 }
 
