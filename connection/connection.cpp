@@ -68,9 +68,8 @@ void destroy(CLIENT *clnt) {
 
 // The handle this thread created and the process it created it in. A forked child starts as a
 // copy of the forking thread, slot included, and that handle's socket is the parent's
-// connection. The process id is compared rather than a fork handler run, so that a child made
-// by any means (fork, clone, the raw system call) is recognised, and nothing is registered in
-// the host process.
+// connection. The process id is compared, rather than the handle dropped by a fork handler, so
+// that a child made by any means (fork, clone, the raw system call) is recognised.
 struct Ownership {
   CLIENT *handle = nullptr;
   pid_t process = 0;
