@@ -3,13 +3,16 @@
 #include "connection/connection.hpp"
 
 #include <fcntl.h>
+#include <unistd.h>
 
 #include <atomic>
 #include <cerrno>
 #include <cstdlib>
 #include <type_traits>
 
+#include "connection/client_creation.hpp"
 #include "protocol/procedures.hpp"
+#include "protocol/rpc_section.hpp"
 #include "protocol/sigpipe_guard.hpp"
 
 extern "C" {
@@ -51,17 +54,44 @@ unsigned int creationFailure(const CreateError &error, int savedErrno) {
 
 // The socket must not leak into programs the host executes.
 void closeOnExec(CLIENT *clnt) {
+  RpcSection section;
   int fd = -1;
   if (clnt_control(clnt, CLGET_FD, reinterpret_cast<char *>(&fd)) && fd >= 0) {
     fcntl(fd, F_SETFD, fcntl(fd, F_GETFD) | FD_CLOEXEC);
   }
 }
 
+void destroy(CLIENT *clnt) {
+  RpcSection section;
+  clnt_destroy(clnt);
+}
+
+// The handle this thread created and the process it created it in. A forked child starts as a
+// copy of the forking thread, slot included, and that handle's socket is the parent's
+// connection. The process id is compared, rather than the handle dropped by a fork handler, so
+// that a child made by any means (fork, clone, the raw system call) is recognised.
+struct Ownership {
+  CLIENT *handle = nullptr;
+  pid_t process = 0;
+};
+thread_local Ownership owned;
+
+// The slot's handle, unless it was inherited: that one is forgotten and released without a byte
+// written on its connection (destroying a TCP client closes only this process's copy of the
+// descriptor; the parent's connection stays as it is).
+CLIENT *ownHandle(CLIENT *slot) {
+  if (slot == nullptr || slot != owned.handle || owned.process == getpid()) return slot;
+  pthread_setspecific(qel_tsd_key, nullptr);
+  owned = {};
+  destroy(slot);
+  return nullptr;
+}
+
 }  // namespace
 
 CLIENT *threadHandle() {
   if (!keyReady()) return nullptr;
-  return static_cast<CLIENT *>(pthread_getspecific(qel_tsd_key));
+  return ownHandle(static_cast<CLIENT *>(pthread_getspecific(qel_tsd_key)));
 }
 
 unsigned int connectionStep(CLIENT **handle) {
@@ -91,7 +121,8 @@ unsigned int qelConnect(const char *host, unsigned long program) {
     pthread_once(&qel_key_once, qel_once_routine);
     if (!keyReady()) return RESULT_NO_RESOURCES;
   }
-  if (pthread_getspecific(qel_tsd_key) != nullptr) return RESULT_OK;
+  guardForks();
+  if (threadHandle() != nullptr) return RESULT_OK;
 
   if (program != 0) {
     programNumber.store(static_cast<rpcprog_t>(program), std::memory_order_relaxed);
@@ -108,8 +139,8 @@ unsigned int qelConnect(const char *host, unsigned long program) {
     SigpipeGuard guard;
     lockSharedRPCConnectionMutex();
     errno = 0;
-    clnt = clnt_create(serverHost.load(std::memory_order_relaxed),
-                       programNumber.load(std::memory_order_relaxed), proc::kVersion, "tcp");
+    clnt = createTcpClient(serverHost.load(std::memory_order_relaxed),
+                           programNumber.load(std::memory_order_relaxed), proc::kVersion);
     savedErrno = errno;
     if (clnt == nullptr) error = rpc_createerr;
     unlockSharedRPCConnectionMutex();
@@ -119,16 +150,18 @@ unsigned int qelConnect(const char *host, unsigned long program) {
 
   closeOnExec(clnt);
   if (pthread_setspecific(qel_tsd_key, clnt) != 0) {
-    clnt_destroy(clnt);
+    destroy(clnt);
     return RESULT_NO_RESOURCES;
   }
+  owned = {clnt, getpid()};
   return RESULT_OK;
 }
 
 unsigned int qelDisconnectConnection(CLIENT *handle) {
   if (keyReady()) pthread_setspecific(qel_tsd_key, nullptr);
   if (handle == nullptr) return RESULT_NOT_CONNECTED;
-  clnt_destroy(handle);
+  if (handle == owned.handle) owned = {};
+  destroy(handle);
   return RESULT_OK;
 }
 

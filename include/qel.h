@@ -16,8 +16,9 @@
  *   output is not written.
  * - Ownership. Every text or block handed out is a fresh heap copy that the caller releases with
  *   free(). No pointer into a decoded reply ever reaches the caller. Input texts are only read.
- * - Threads. Any thread may call any operation at any time. The library takes no lock of its own
- *   except the host's connection lock around client creation (see qelConnect).
+ * - Threads. Any thread may call any operation at any time. Threads never wait for each other,
+ *   except on the host's connection lock around client creation (see qelConnect) and while a
+ *   fork is in progress (see Fork below).
  * - Widths. Every "unsigned long" in this header is a 32-bit value on the wire (an XDR unsigned
  *   int). On a host where unsigned long is 64 bits wide only the low 32 bits are sent, and a
  *   received value is always 0 to 4294967295, so 4294967295 travels as FF FF FF FF and reads back
@@ -77,6 +78,24 @@ extern "C" {
  * the library calls them around every client creation and leaves them undefined. Between the two
  * calls no other client creation of the process may run, and the unlock must preserve errno.
  * Programs that have no lock of their own link the static library qel_host, which supplies one.
+ * Around fork the library takes this lock too (before fork, released in parent and child), so
+ * a host must not fork while holding it.
+ *
+ * Port mapper restarts. A connection is created by asking the server host's port mapper for the
+ * program's port and then connecting to that port. libtirpc before 1.3.4 remembers the port
+ * mapper's address from one creation to the next and aborts the process when a later creation
+ * finds it unreachable (the port mapper restarting, a full descriptor table). Built against such
+ * a libtirpc the library asks the port mapper itself, over a connection of its own each time;
+ * the results are the same: 12 while the port mapper or the server refuses connections, 24
+ * while the program is not registered, and the connection works again once both are back.
+ *
+ * Fork. A child never uses its parent's connection. The forking thread's handle, inherited with
+ * the thread, is recognised by the process id it was created in and forgotten at the child's
+ * first use of the library: released without a byte written on the parent's connection (only
+ * the child's copy of the socket is closed), so qelDisconnect in such a child returns 3 and its
+ * first operation connects anew. The parent's connection carries on untouched. fork waits
+ * until no thread of the library is inside the RPC layer (at most the longest call in
+ * progress), so that the child finds none of the RPC layer's locks held.
  * ------------------------------------------------------------------------------------------- */
 void lockSharedRPCConnectionMutex(void);
 void unlockSharedRPCConnectionMutex(void);

@@ -1,5 +1,6 @@
 // The hostname, and the request that restores the server's default settings.
 #include "connection/call_frame.hpp"
+#include "protocol/rpc_section.hpp"
 
 using namespace qel;
 
@@ -12,6 +13,7 @@ constexpr timeval kResetTimeout{180, 0};
 // the handle is dropped and a new one made.
 void allowResetTime(CLIENT *clnt) {
   timeval timeout = kResetTimeout;
+  RpcSection section;
   clnt_control(clnt, CLSET_TIMEOUT, reinterpret_cast<char *>(&timeout));
 }
 

@@ -1,5 +1,5 @@
 // Client creation failures that cannot be produced on demand, injected by standing in for the
-// RPC layer's clnt_create, and the connection lock seen from the host's side.
+// RPC layer's client creation, and the connection lock seen from the host's side.
 #include <dlfcn.h>
 #include <gtest/gtest.h>
 
@@ -34,18 +34,33 @@ extern "C" void unlockSharedRPCConnectionMutex(void) {
   errno = EPERM;  // a careless host lock; the library must not depend on errno surviving it
 }
 
+// The RPC layer's client creation, at either door the library may use: clnt_create, or
+// clnt_tli_create for the port mapper and then for the server. One creation is one event.
+template <typename Real>
+CLIENT *createOrInject(Real real) {
+  const char *event = locked ? "create under lock" : "create unlocked";
+  if (events.empty() || events.back() != event) events.push_back(event);
+  if (!injection.armed) return real();
+  rpc_createerr.cf_stat = injection.status;
+  rpc_createerr.cf_error.re_errno = injection.systemError;
+  errno = injection.errnoLeft;
+  return nullptr;
+}
+
 extern "C" CLIENT *clnt_create(const char *host, const rpcprog_t program, const rpcvers_t version,
                                const char *protocol) {
-  events.push_back(locked ? "create under lock" : "create unlocked");
-  if (injection.armed) {
-    rpc_createerr.cf_stat = injection.status;
-    rpc_createerr.cf_error.re_errno = injection.systemError;
-    errno = injection.errnoLeft;
-    return nullptr;
-  }
   using Create = CLIENT *(*)(const char *, rpcprog_t, rpcvers_t, const char *);
   static const auto real = reinterpret_cast<Create>(dlsym(RTLD_NEXT, "clnt_create"));
-  return real(host, program, version, protocol);
+  return createOrInject([&] { return real(host, program, version, protocol); });
+}
+
+extern "C" CLIENT *clnt_tli_create(int fd, const netconfig *transport, netbuf *address,
+                                   rpcprog_t program, rpcvers_t version, u_int sendSize,
+                                   u_int receiveSize) {
+  using Create = CLIENT *(*)(int, const netconfig *, netbuf *, rpcprog_t, rpcvers_t, u_int, u_int);
+  static const auto real = reinterpret_cast<Create>(dlsym(RTLD_NEXT, "clnt_tli_create"));
+  return createOrInject(
+      [&] { return real(fd, transport, address, program, version, sendSize, receiveSize); });
 }
 
 namespace qel::test {

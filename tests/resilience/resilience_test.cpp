@@ -1,0 +1,143 @@
+// What a host that runs for months meets: the port mapper restarting under it, and fork.
+#include <arpa/inet.h>
+#include <pwd.h>
+#include <sched.h>
+#include <signal.h>
+#include <spawn.h>
+#include <sys/mount.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include "isolation.hpp"
+#include "server_test.hpp"
+
+namespace qel::test {
+namespace {
+
+constexpr uint32_t kConfigure = 2;
+constexpr uint32_t kSetPowerLevel = 1005;
+
+// Outcomes of the port mapper scenario, run in a process of its own.
+enum Outcome { kSurvived, kFirstCall, kNotRefused, kNotBack, kDied, kNoSetUp = 150 };
+
+// Waits (bounded) until the loopback port mapper port accepts connections, or refuses them.
+bool portMapperAnswers(bool up) {
+  for (int attempt = 0; attempt < 1000; ++attempt) {
+    const int s = socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    sockaddr_in to{};
+    to.sin_family = AF_INET;
+    to.sin_port = htons(111);
+    to.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    const bool answered = connect(s, reinterpret_cast<sockaddr *>(&to), sizeof to) == 0;
+    close(s);
+    if (answered == up) return true;
+    usleep(2000);
+  }
+  return false;
+}
+
+// The machine's port mapper keeps its socket and its state under /run: this process gets a
+// /run of its own, so a port mapper started here shares nothing with it.
+bool privateRun() {
+  const passwd *user = getpwnam("_rpc");
+  return unshare(CLONE_NEWNS) == 0 &&
+         mount(nullptr, "/", nullptr, MS_REC | MS_PRIVATE, nullptr) == 0 &&
+         mount("tmpfs", "/run", "tmpfs", 0, nullptr) == 0 && mkdir("/run/rpcbind", 0755) == 0 &&
+         (user == nullptr || chown("/run/rpcbind", user->pw_uid, user->pw_gid) == 0);
+}
+
+// rpcbind in warm-start mode: a restart keeps the registrations.
+class PortMapper {
+ public:
+  ~PortMapper() { stop(); }
+  bool start() {
+    char *argv[] = {const_cast<char *>("rpcbind"), const_cast<char *>("-w"),
+                    const_cast<char *>("-f"), nullptr};
+    return posix_spawn(&pid_, "/usr/sbin/rpcbind", nullptr, nullptr, argv, environ) == 0 &&
+           portMapperAnswers(true);
+  }
+  void stop() {
+    if (pid_ <= 0) return;
+    kill(pid_, SIGTERM);
+    waitpid(pid_, nullptr, 0);
+    pid_ = -1;
+  }
+
+ private:
+  pid_t pid_ = -1;
+};
+
+// Connects, calls and disconnects while the port mapper is stopped and started three times.
+int portMapperRestarts() {
+  PortMapper portMapper;
+  if (!privateRun() || !portMapper.start()) return kNoSetUp;
+  ScriptedServer server;
+  server.answer(kConfigure, Reply::integer(0));
+  for (int round = 0; round < 3; ++round) {
+    if (qelConnect(nullptr, server.program()) != 0 || qelConfigureServer() != 0) return kFirstCall;
+    qelDisconnect();
+    portMapper.stop();
+    if (qelConfigureServer() != 12) return kNotRefused;
+    if (!portMapper.start()) return kNoSetUp;
+    if (qelConfigureServer() != 0) return kNotBack;
+    qelDisconnect();
+  }
+  return kSurvived;
+}
+
+// Runs `scenario` in a child process: an abort there is an outcome, not the end of the test.
+int inOwnProcess(int (*scenario)()) {
+  const pid_t child = fork();
+  if (child == 0) _exit(scenario());
+  int status = 0;
+  waitpid(child, &status, 0);
+  return WIFEXITED(status) ? WEXITSTATUS(status) : kDied;
+}
+
+TEST(PortMapperRestart, ConnectionsAreRefusedWhileItIsDownAndWorkOnceItIsBack) {
+  if (access("/usr/sbin/rpcbind", X_OK) != 0) GTEST_SKIP() << "rpcbind is not installed";
+  const int outcome = inEmptyNetwork([] { return inOwnProcess(portMapperRestarts); });
+  if (outcome < 0 || outcome == kNoSetUp) {
+    GTEST_SKIP() << "a private network, /run and port mapper cannot be set up here";
+  }
+  EXPECT_EQ(outcome, kSurvived) << "1 first call failed, 2 not refused while down, "
+                                   "3 no connection once back, 4 the process died";
+}
+
+TEST(Fork, ChildConnectsAnewAndTheParentKeepsItsConnection) {
+  ScriptedServer server;
+  server.answerWith(kSetPowerLevel, [](const ReceivedCall &call) {
+    return Reply::integer(decode(xdr_int, call.arguments).value);
+  });
+  qelDisconnect();
+  ASSERT_EQ(qelConnect(nullptr, server.program()), RESULT_OK);
+  ASSERT_EQ(qelPlatformSetPowerLevel(1), 1u);
+  // Each process sends values of its own, and each reply echoes its request's value.
+  auto echoed = [](int first) {
+    for (int value = first; value < first + 2000; ++value) {
+      if (qelPlatformSetPowerLevel(value) != static_cast<unsigned int>(value)) return false;
+    }
+    return true;
+  };
+  const pid_t child = fork();
+  if (child == 0) _exit(echoed(100000) && qelDisconnect() == RESULT_OK ? 0 : 1);
+  EXPECT_TRUE(echoed(2)) << "the parent got a reply that was not its own";
+  int status = 0;
+  waitpid(child, &status, 0);
+  EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << "the child's calls failed";
+
+  const std::vector<ReceivedCall> calls = server.callsOf(kSetPowerLevel);
+  ASSERT_EQ(calls.size(), 4001u);
+  const int parentConnection = calls.front().connection;
+  for (const ReceivedCall &call : calls) {
+    const bool fromChild = decode(xdr_int, call.arguments).value >= 100000;
+    ASSERT_EQ(call.connection != parentConnection, fromChild)
+        << "a request on the wrong connection";
+  }
+  EXPECT_EQ(server.connectionsAccepted(), 2);
+  qelDisconnect();
+}
+
+}  // namespace
+}  // namespace qel::test
