@@ -20,6 +20,7 @@ struct Injection {
 Injection injection;
 std::vector<std::string> events;
 bool locked = false;
+std::string createdWith;  // host, program, version and transport of the last creation
 
 }  // namespace
 
@@ -37,6 +38,8 @@ extern "C" void unlockSharedRPCConnectionMutex(void) {
 extern "C" CLIENT *clnt_create(const char *host, const rpcprog_t program, const rpcvers_t version,
                                const char *protocol) {
   events.push_back(locked ? "create under lock" : "create unlocked");
+  createdWith = std::string(host) + " " + std::to_string(program) + " " + std::to_string(version) +
+                " " + protocol;
   if (injection.armed) {
     rpc_createerr.cf_stat = injection.status;
     rpc_createerr.cf_error.re_errno = injection.systemError;
@@ -85,6 +88,15 @@ TEST(CreationFaults, EachFailureMapsToItsResultAndLeavesNoHandle) {
     EXPECT_EQ(qelConfigureServer(), RESULT_OK) << "the next attempt connects";
   }
   EXPECT_EQ(server.callsOf(2).size(), std::size(kCases));
+}
+
+TEST(CreationFaults, FirstConnectionGoesToLocalhostDefaultProgramVersionOneOverTcp) {
+  if (qel_once_initialized) GTEST_SKIP() << "needs a process that has not connected yet";
+  unsetenv("QELPROGID");
+  injection = {true, RPC_PROGNOTREGISTERED, 0, 0};
+  EXPECT_EQ(qelConfigureServer(), RESULT_NOT_REGISTERED);
+  injection.armed = false;
+  EXPECT_EQ(createdWith, "localhost 542197068 1 tcp");
 }
 
 TEST(CreationFaults, LockIsTakenExactlyAroundClientCreation) {
