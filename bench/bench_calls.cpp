@@ -8,8 +8,8 @@
 #include "heap_counter.hpp"
 #include "loopback_floor.hpp"
 #include "paired.hpp"
-#include "protocol/procedures.hpp"
 #include "protocol/sigpipe_guard.hpp"
+#include "qel.h"
 #include "scripted_server.hpp"
 
 namespace qel::bench {
@@ -22,12 +22,14 @@ using test::ScriptedServer;
 constexpr std::size_t kSmallCallBytes = 4 + 40;
 constexpr std::size_t kSmallReplyBytes = 4 + 24 + 4;
 const timeval kTimeout{25, 0};
+constexpr uint32_t kPlatformGetState = 1001, kSensorValuesXml = 2002;
+bool_t noArgument(XDR *, void *) { return TRUE; }
 
 ScriptedServer &server() {
   static ScriptedServer instance;
   static const bool ready = [] {
     instance.keepLog(false);
-    instance.answer(proc::PlatformGetState::kNumber, Reply::integer(3));
+    instance.answer(kPlatformGetState, Reply::integer(3));
     return true;
   }();
   (void)ready;
@@ -39,7 +41,7 @@ void serveReportOf(std::size_t bytes) {
   if (current == bytes) return;
   std::string text(bytes, 'x');
   rpc_StringAndEC reply{0, text.data()};
-  server().answer(proc::SensorValuesXML::kNumber, Reply::record(xdr_rpc_StringAndEC, reply));
+  server().answer(kSensorValuesXml, Reply::record(xdr_rpc_StringAndEC, reply));
   current = bytes;
 }
 
@@ -60,7 +62,7 @@ void connectLibrary(benchmark::State &state) {
 
 int rawSmallCall(CLIENT *clnt) {
   int reply = 0;
-  if (clnt_call(clnt, proc::PlatformGetState::kNumber, proc::PlatformGetState::argCodec(), nullptr,
+  if (clnt_call(clnt, kPlatformGetState, reinterpret_cast<xdrproc_t>(noArgument), nullptr,
                 reinterpret_cast<xdrproc_t>(xdr_int), reinterpret_cast<caddr_t>(&reply),
                 kTimeout) != RPC_SUCCESS) {
     return -1;
@@ -121,8 +123,8 @@ void Report_Paired(benchmark::State &state) {
       },
       [clnt] {
         rpc_StringAndEC reply{};
-        if (clnt_call(clnt, proc::SensorValuesXML::kNumber, proc::PlatformGetState::argCodec(),
-                      nullptr, reinterpret_cast<xdrproc_t>(plainStringAndEC),
+        if (clnt_call(clnt, kSensorValuesXml, reinterpret_cast<xdrproc_t>(noArgument), nullptr,
+                      reinterpret_cast<xdrproc_t>(plainStringAndEC),
                       reinterpret_cast<caddr_t>(&reply), kTimeout) != RPC_SUCCESS) {
           return false;
         }

@@ -1,33 +1,34 @@
-// Arbitrary bytes served as the management server's result to a remote operation, through a
-// real socket: the first byte picks the operation, the rest is the result that follows an
-// accepted reply header. Whatever comes back, the operation must return without crashing or
-// leaking, and the thread holds a handle exactly when a reply was decoded (where the operation
-// lets that be seen).
+// Arbitrary bytes served as the management server's result to a remote operation of the
+// catalogue, through a real socket: the first byte picks the operation, the rest is the result
+// that follows an accepted reply header. Whatever comes back, the operation returns without
+// crashing or leaking. A dropped handle means no reply was taken: the result is the missing
+// reply's and no output was written. (A kept handle tells nothing: a well-formed reply may carry
+// any code, 2 included.)
 #include <cstdlib>
 
-#include "fuzz_operations.hpp"
 #include "fuzz_server.hpp"
-#include "qel.h"
+#include "operations.hpp"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
-  using qel::fuzz::RemoteOperation;
+  using qel::test::Convention;
+  using qel::test::Reply;
   if (size == 0) return 0;
-  const auto &operations = qel::fuzz::remoteOperations();
-  const RemoteOperation &operation = operations[data[0] % operations.size()];
-  qel::fuzz::fuzzServer().answer(operation.procedure,
-                                 qel::test::Reply::body(qel::test::Bytes(data + 1, data + size)));
-
-  const unsigned int result = operation.run();
-  const bool dropped = qel::fuzz::threadHandle() == nullptr;
-  switch (operation.handle) {
-    case RemoteOperation::Handle::kDroppedOnFailure:
-      if (dropped != (result == RESULT_CALL_FAILED)) std::abort();
-      break;
-    case RemoteOperation::Handle::kAlwaysDropped:
-      if (!dropped) std::abort();
-      break;
-    case RemoteOperation::Handle::kUnknown:
-      break;
+  const auto &operations = qel::test::operations();
+  const qel::test::Operation &op = operations[data[0] % operations.size()];
+  qel::test::ScriptedServer &server = qel::fuzz::fuzzServer();
+  for (std::size_t i = 0; i + 1 < op.procedures.size(); ++i) {
+    server.answer(op.procedures[i], Reply::body(op.before));
   }
+  server.answer(op.procedures.back(), Reply::body(qel::test::Bytes(data + 1, data + size)));
+
+  qel::test::Outputs out;
+  const unsigned int result = op.call(out);
+  const bool dropped = qel::fuzz::threadHandle() == nullptr;
+  if (op.convention == Convention::kStop) {
+    if (!dropped) std::abort();
+    return 0;
+  }
+  const unsigned int missingReply = op.convention == Convention::kQuietStatus ? 0 : 2;
+  if (dropped && (result != missingReply || !out.untouched())) std::abort();
   return 0;
 }

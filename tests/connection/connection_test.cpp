@@ -8,7 +8,6 @@
 #include <cstring>
 #include <thread>
 
-#include "isolation.hpp"
 #include "server_test.hpp"
 
 namespace qel::test {
@@ -154,21 +153,6 @@ TEST_F(ConnectionTest, HandleSocketIsCloseOnExec) {
   ASSERT_TRUE(clnt_control(handle(), CLGET_FD, reinterpret_cast<char *>(&fd)));
   EXPECT_TRUE(fcntl(fd, F_GETFD) & FD_CLOEXEC);
 }
-
-TEST(ConnectionWithoutPortMapper, RefusedConnectionGivesConnectionRefused) {
-  const int result = inEmptyNetwork([] {
-    qelDisconnect();
-    return static_cast<int>(qelConnect(nullptr, 0x20000001));
-  });
-  if (result < 0) GTEST_SKIP() << "network namespaces are not permitted here";
-  EXPECT_EQ(static_cast<unsigned int>(result), RESULT_CONNECTION_REFUSED);
-}
-
-}  // namespace
-}  // namespace qel::test
-
-namespace qel::test {
-namespace {
 
 TEST(HostConnectionLock, KeepsErrnoAcrossLockAndUnlock) {
   errno = EHOSTDOWN;

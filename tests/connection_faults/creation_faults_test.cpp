@@ -2,6 +2,9 @@
 // RPC layer's client creation, and the connection lock seen from the host's side.
 #include <dlfcn.h>
 #include <gtest/gtest.h>
+#include <netdb.h>
+#include <netinet/in.h>
+#include <rpc/pmap_prot.h>
 
 #include <cerrno>
 #include <string>
@@ -20,6 +23,10 @@ struct Injection {
 Injection injection;
 std::vector<std::string> events;
 bool locked = false;
+std::string createdWith;  // host, program, version and transport of the last clnt_create
+// The same, where the library asks the port mapper itself: the host it resolves for the port
+// mapper, and the program, version and protocol of its query.
+std::string lookupHost, lookupQuery;
 
 }  // namespace
 
@@ -49,6 +56,8 @@ CLIENT *createOrInject(Real real) {
 
 extern "C" CLIENT *clnt_create(const char *host, const rpcprog_t program, const rpcvers_t version,
                                const char *protocol) {
+  createdWith = std::string(host) + " " + std::to_string(program) + " " + std::to_string(version) +
+                " " + protocol;
   using Create = CLIENT *(*)(const char *, rpcprog_t, rpcvers_t, const char *);
   static const auto real = reinterpret_cast<Create>(dlsym(RTLD_NEXT, "clnt_create"));
   return createOrInject([&] { return real(host, program, version, protocol); });
@@ -61,6 +70,24 @@ extern "C" CLIENT *clnt_tli_create(int fd, const netconfig *transport, netbuf *a
   static const auto real = reinterpret_cast<Create>(dlsym(RTLD_NEXT, "clnt_tli_create"));
   return createOrInject(
       [&] { return real(fd, transport, address, program, version, sendSize, receiveSize); });
+}
+
+extern "C" int getaddrinfo(const char *node, const char *service, const addrinfo *hints,
+                           addrinfo **found) {
+  using Resolve = int (*)(const char *, const char *, const addrinfo *, addrinfo **);
+  static const auto real = reinterpret_cast<Resolve>(dlsym(RTLD_NEXT, "getaddrinfo"));
+  if (node != nullptr && service != nullptr && std::string(service) == "sunrpc") lookupHost = node;
+  return real(node, service, hints, found);
+}
+
+extern "C" bool_t xdr_pmap(XDR *xdrs, pmap *query) {
+  using Codec = bool_t (*)(XDR *, pmap *);
+  static const auto real = reinterpret_cast<Codec>(dlsym(RTLD_NEXT, "xdr_pmap"));
+  if (xdrs->x_op == XDR_ENCODE) {
+    lookupQuery = std::to_string(query->pm_prog) + " " + std::to_string(query->pm_vers) +
+                  (query->pm_prot == IPPROTO_TCP ? " tcp" : " other");
+  }
+  return real(xdrs, query);
 }
 
 namespace qel::test {
@@ -100,6 +127,17 @@ TEST(CreationFaults, EachFailureMapsToItsResultAndLeavesNoHandle) {
     EXPECT_EQ(qelConfigureServer(), RESULT_OK) << "the next attempt connects";
   }
   EXPECT_EQ(server.callsOf(2).size(), std::size(kCases));
+}
+
+TEST(CreationFaults, FirstConnectionGoesToLocalhostDefaultProgramVersionOneOverTcp) {
+  if (qel_once_initialized) GTEST_SKIP() << "needs a process that has not connected yet";
+  unsetenv("QELPROGID");
+  if (qelConfigureServer() != RESULT_NOT_REGISTERED) {
+    GTEST_SKIP() << "a server is registered under the default program on this machine";
+  }
+  // Whichever door the library took: clnt_create, or its own port mapper query.
+  EXPECT_EQ(createdWith.empty() ? lookupHost + " " + lookupQuery : createdWith,
+            "localhost 542197068 1 tcp");
 }
 
 TEST(CreationFaults, LockIsTakenExactlyAroundClientCreation) {

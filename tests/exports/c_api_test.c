@@ -1,5 +1,7 @@
-/* The public header from plain C99: it compiles cleanly and links against the library. */
+/* The public header from plain C99: it compiles warning-free, links against the library, and a
+ * few operations that need no server behave from C as promised. */
 #include <stdio.h>
+#include <stdlib.h>
 #include <string.h>
 
 #include "qel.h"
@@ -14,22 +16,13 @@ static int failures = 0;
   } while (0)
 
 int main(void) {
-  IPInfo info;
-  SensorInfo sensor;
-  SensorThresholds thresholds;
-  FanState fan;
-  rpc_StringAndEC reply = {0, NULL};
-  memset(&info, 0, sizeof info);
-  memset(&sensor, 0, sizeof sensor);
-  memset(&thresholds, 0, sizeof thresholds);
-  memset(&fan, 0, sizeof fan);
-
-  CHECK(sizeof info.label == 32 && sizeof info.hardwareAddress == 6);
-  CHECK(sizeof sensor.text3 == 128 && sizeof fan.entries == 16 * sizeof(int));
+  char *text = NULL;
+  unsigned int address = 0;
   CHECK(qelDisconnect() == RESULT_NOT_CONNECTED);
-  CHECK(xdr_rpc_StringAndEC != NULL && reply.text == NULL);
-  CHECK(RESULT_TOO_MANY_VALUES == 26u);
-  (void)thresholds;
-  if (failures == 0) printf("1 passed, 0 failed\n");
+  CHECK(qelIPAddressToString(0x0A000102u, &text) == RESULT_OK);
+  CHECK(text != NULL && strcmp(text, "10.0.1.2") == 0);
+  free(text);
+  CHECK(qelStringToIPAddress("192.168.0.1", &address) == RESULT_OK && address == 0xC0A80001u);
+  CHECK(qelStringToIPAddress(NULL, &address) == RESULT_NULL_ARGUMENT);
   return failures == 0 ? 0 : 1;
 }

@@ -245,7 +245,6 @@ bool ScriptedServer::handle(int fd, const Bytes &record, int id) {
     std::lock_guard lock(mutex_);
     if (keepLog_) log_.push_back(call);
   }
-  if (reply.delay.count() > 0) std::this_thread::sleep_for(reply.delay);
 
   Bytes message = words({xid, kReply});
   const Bytes acceptedHeader = words({kAccepted, AUTH_NONE, 0});
@@ -259,8 +258,6 @@ bool ScriptedServer::handle(int fd, const Bytes &record, int id) {
       }
       return false;
     }
-    case Reply::Kind::kMessage:
-      return writeRecord(fd, message, reply.bytes);
     case Reply::Kind::kProcUnavail:
     case Reply::Kind::kGarbageArgs:
       message =
@@ -310,11 +307,6 @@ void ScriptedServer::clearLog() {
 int ScriptedServer::connectionsAccepted() const {
   std::lock_guard lock(mutex_);
   return accepted_;
-}
-
-int ScriptedServer::connectionsOpen() const {
-  std::lock_guard lock(mutex_);
-  return open_;
 }
 
 bool ScriptedServer::waitForOpenConnections(int count, std::chrono::milliseconds limit) const {

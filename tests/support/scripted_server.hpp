@@ -25,7 +25,6 @@ namespace qel::test {
 struct Reply {
   enum class Kind {
     kBody,         // an accepted, successful reply carrying `bytes` as its result
-    kMessage,      // `bytes` verbatim after the transaction id: any reply at all
     kDrop,         // close the connection without answering
     kHang,         // never answer; the connection stays open
     kProcUnavail,  // the RPC layer's "procedure unavailable"
@@ -33,7 +32,6 @@ struct Reply {
   };
   Kind kind = Kind::kBody;
   Bytes bytes;
-  std::chrono::milliseconds delay{0};  // wait this long before acting
 
   static Reply body(Bytes b) { return {Kind::kBody, std::move(b)}; }
   static Reply integer(int32_t value) { return body(encodeInt(value)); }
@@ -41,7 +39,6 @@ struct Reply {
   static Reply record(bool_t (*codec)(XDR *, T *), const T &value) {
     return body(encode(codec, value));
   }
-  static Reply message(Bytes b) { return {Kind::kMessage, std::move(b)}; }
   static Reply drop() { return {Kind::kDrop, {}}; }
   static Reply hang() { return {Kind::kHang, {}}; }
   static Reply procUnavail() { return {Kind::kProcUnavail, {}}; }
@@ -50,11 +47,6 @@ struct Reply {
   Reply cutTo(std::size_t keep) const {
     Reply r = *this;
     r.bytes.resize(std::min(keep, r.bytes.size()));
-    return r;
-  }
-  Reply after(std::chrono::milliseconds wait) const {
-    Reply r = *this;
-    r.delay = wait;
     return r;
   }
 };
@@ -104,7 +96,6 @@ class ScriptedServer {
   }
 
   int connectionsAccepted() const;
-  int connectionsOpen() const;
   // Waits (bounded) until exactly `count` connections are open; true when reached.
   bool waitForOpenConnections(int count, std::chrono::milliseconds limit) const;
 

@@ -1,0 +1,2 @@
+// The public header's layout checked by the C++ compiler.
+#include "layout_checks.h"

@@ -1,0 +1,265 @@
+// Every remote operation of the catalogue through the call frame: what reaches the server, how
+// each reply becomes a result, what a missing, cut or oversized reply does, and what a failed
+// connection does.
+#include "operations.hpp"
+
+#include <arpa/inet.h>
+#include <gtest/gtest.h>
+#include <rpc/pmap_clnt.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+#include <type_traits>
+
+#include "server_test.hpp"
+
+namespace qel::test {
+namespace {
+
+using C = Convention;
+
+// Stands between the handle and its call operation to see the timeout each call is given.
+timeval seenTimeout{};
+clnt_stat (*realCall)(CLIENT *, rpcproc_t, xdrproc_t, void *, xdrproc_t, void *, timeval);
+clnt_stat recordingCall(CLIENT *c, rpcproc_t p, xdrproc_t a, void *ap, xdrproc_t r, void *rp,
+                        timeval t) {
+  seenTimeout = t;
+  return realCall(c, p, a, ap, r, rp, t);
+}
+void watchTimeout(CLIENT *handle) {
+  using Ops = std::remove_pointer_t<decltype(handle->cl_ops)>;
+  static Ops watching = *handle->cl_ops;
+  if (handle->cl_ops == &watching) return;
+  realCall = handle->cl_ops->cl_call;
+  watching.cl_call = recordingCall;
+  handle->cl_ops = &watching;
+  seenTimeout = {};
+}
+
+class OperationsTest : public ServerTest {
+ protected:
+  // Scripts the earlier procedures of `op` with their good reply and its own with `reply`.
+  void script(const Operation &op, const Reply &reply, bool once) {
+    for (std::size_t i = 0; i + 1 < op.procedures.size(); ++i) {
+      server.answer(op.procedures[i], Reply::body(op.before));
+    }
+    if (once) {
+      server.answerOnce(op.procedures.back(), reply);
+    } else {
+      server.answer(op.procedures.back(), reply);
+    }
+  }
+  static unsigned int missingReplyResult(const Operation &op) {
+    return op.convention == C::kQuietStatus ? 0 : RESULT_CALL_FAILED;
+  }
+  // A reply that fails the call: result, untouched outputs, no handle.
+  void expectFailedCall(const Operation &op, const Reply &reply) {
+    ASSERT_EQ(qelConnect(nullptr, 0), RESULT_OK);
+    script(op, reply, true);
+    Outputs out;
+    EXPECT_EQ(op.call(out), missingReplyResult(op));
+    EXPECT_TRUE(out.untouched());
+    EXPECT_EQ(handle(), nullptr);
+  }
+};
+
+TEST_F(OperationsTest, GoodReplyReachesTheOutputsAndTheRequestIsExact) {
+  for (const Operation &op : operations()) {
+    SCOPED_TRACE(op.name);
+    ASSERT_EQ(qelConnect(nullptr, 0), RESULT_OK);
+    watchTimeout(handle());
+    server.clearLog();
+    script(op, Reply::body(op.reply(0)), false);
+    Outputs out;
+    EXPECT_EQ(op.call(out), 0u);
+    EXPECT_TRUE(out.asExpected());
+    EXPECT_EQ(seenTimeout.tv_sec, 25);
+    EXPECT_EQ(seenTimeout.tv_usec, 0);
+    const auto calls = server.calls();
+    ASSERT_EQ(calls.size(), op.procedures.size());
+    for (std::size_t i = 0; i < calls.size(); ++i) {
+      EXPECT_EQ(calls[i].procedure, op.procedures[i]);
+      EXPECT_EQ(calls[i].program, server.program());
+      EXPECT_EQ(calls[i].version, 1u);
+    }
+    EXPECT_EQ(calls.back().arguments, op.request);
+    EXPECT_EQ(handle() == nullptr, op.convention == C::kStop);
+  }
+}
+
+TEST_F(OperationsTest, ServerCodesPassUnchangedAndTheHandleStays) {
+  for (const Operation &op : operations()) {
+    if (op.convention == C::kText) continue;  // a bare text carries no code
+    SCOPED_TRACE(op.name);
+    ASSERT_EQ(qelConnect(nullptr, 0), RESULT_OK);
+    script(op, Reply::body(op.reply(17)), false);
+    Outputs out;
+    EXPECT_EQ(op.call(out), op.convention == C::kZeroRejected ? 4u : 17u);
+    switch (op.convention) {
+      case C::kSignedZeroOnError:
+        EXPECT_EQ(out.firstInt(), 0);
+        break;
+      case C::kZeroRejected:
+        EXPECT_EQ(out.firstInt(), 0) << "the value is stored whatever it is";
+        break;
+      case C::kRecordAlwaysCopied:
+        EXPECT_TRUE(out.asExpected());
+        break;
+      default:
+        EXPECT_TRUE(out.untouched());
+    }
+    EXPECT_EQ(handle() == nullptr, op.convention == C::kStop);
+  }
+}
+
+TEST_F(OperationsTest, MissingReplyFailsTheCallDropsTheHandleOnceAndTheNextCallReconnects) {
+  const Reply failures[] = {Reply::drop(), Reply::procUnavail(), Reply::garbageArgs()};
+  for (const Operation &op : operations()) {
+    SCOPED_TRACE(op.name);
+    for (const Reply &failure : failures) {
+      expectFailedCall(op, failure);
+      EXPECT_EQ(qelDisconnect(), RESULT_NOT_CONNECTED);
+    }
+    const int failedOn = server.calls().back().connection;
+    script(op, Reply::body(op.reply(0)), false);
+    Outputs out;
+    EXPECT_EQ(op.call(out), 0u);
+    EXPECT_NE(server.calls().back().connection, failedOn) << "the next call connects anew";
+  }
+}
+
+TEST_F(OperationsTest, ReplyCutAtAnyByteOrOversizedFailsTheCall) {
+  for (const Operation &op : operations()) {
+    SCOPED_TRACE(op.name);
+    const Reply whole = Reply::body(op.reply(0));
+    for (std::size_t keep = 0; keep < whole.bytes.size(); ++keep) {
+      SCOPED_TRACE("cut to " + std::to_string(keep));
+      expectFailedCall(op, whole.cutTo(keep));
+    }
+    for (const Bytes &oversized : op.oversized) expectFailedCall(op, Reply::body(oversized));
+  }
+}
+
+// A program registered on a port where nothing listens: the connection is refused.
+struct RefusingProgram {
+  RefusingProgram() {
+    sockaddr_in address{};
+    address.sin_family = AF_INET;
+    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    socklen_t length = sizeof address;
+    bind(fd, reinterpret_cast<sockaddr *>(&address), length);
+    getsockname(fd, reinterpret_cast<sockaddr *>(&address), &length);
+    registered = pmap_set(program, 1, IPPROTO_TCP, ntohs(address.sin_port));
+  }
+  ~RefusingProgram() {
+    if (registered) pmap_unset(program, 1);
+    close(fd);
+  }
+  ScriptedServer unused;  // its number, free again once it is shut down
+  uint32_t program = (unused.shutDown(), unused.program());
+  int fd = socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+  bool registered = false;
+};
+
+TEST_F(OperationsTest, FailedConnectionReturnsItsCodeAndWritesNothing) {
+  unsetenv("QELPROGID");
+  RefusingProgram refusing;
+  ASSERT_TRUE(refusing.registered);
+  ScriptedServer gone;
+  gone.shutDown();
+  const struct {
+    uint32_t program;
+    unsigned int code;
+  } failures[] = {{gone.program(), RESULT_NOT_REGISTERED},
+                  {refusing.program, RESULT_CONNECTION_REFUSED}};
+  for (const auto &failure : failures) {
+    for (const Operation &op : operations()) {
+      SCOPED_TRACE(std::string(op.name) + " code " + std::to_string(failure.code));
+      qelDisconnect();
+      ASSERT_EQ(qelConnect(nullptr, failure.program), failure.code);
+      Outputs out;
+      const unsigned int expected = op.convention == C::kQuietStatus ? 0
+                                    : op.convention == C::kText      ? RESULT_CALL_FAILED
+                                                                     : failure.code;
+      EXPECT_EQ(op.call(out), expected);
+      EXPECT_TRUE(out.untouched());
+      EXPECT_EQ(qelDisconnect(), RESULT_NOT_CONNECTED);
+    }
+  }
+  EXPECT_EQ(server.callCount(), 0u);
+}
+
+// Arguments the library checks, replaces or cannot encode. kNoCall: nothing reaches the server.
+const Bytes kNoCall = {0xFF};
+struct ArgumentCase {
+  const char *name;
+  uint32_t procedure;
+  unsigned int (*call)();
+  unsigned int result;
+  Bytes request;
+};
+
+TEST_F(OperationsTest, ArgumentsAreCheckedReplacedOrFailTheCall) {
+  const ArgumentCase cases[] = {
+      {"null action text is sent empty", 1002,
+       [] { return qelPlatformSetAction(1, 255, 3, nullptr); }, 0, words({1, 255, 3, 0})},
+      {"null component of the ES values is sent empty", 2010,
+       [] { return qelSysGetESValuesForComponentXML(nullptr, nullptr); }, 0, words({0})},
+      {"null shutdown reason output", 1015, [] { return qelPlatformGetShutdownReason(nullptr); },
+       RESULT_INVALID_ARGUMENT, kNoCall},
+      {"null type output", 1014, [] { return qelPlatformGetType("board", nullptr); },
+       RESULT_INVALID_ARGUMENT, kNoCall},
+      {"null presence component", 2014, [] { return qelSysGetPresenceDetect(nullptr, nullptr); },
+       RESULT_INVALID_ARGUMENT, kNoCall},
+      {"empty presence component", 2014, [] { return qelSysGetPresenceDetect("", nullptr); },
+       RESULT_INVALID_ARGUMENT, kNoCall},
+      {"null machine check text", 1013,
+       [] { return qelPlatformMachineCheckEvent(1, 2, 3, nullptr); }, RESULT_CALL_FAILED, kNoCall},
+      {"null dimm text", 1016, [] { return qelPlatformLogDimmError(1, 2, 3, 4, nullptr); },
+       RESULT_CALL_FAILED, kNoCall},
+      {"null type key", 1014,
+       [] {
+         int type;
+         return qelPlatformGetType(nullptr, &type);
+       },
+       RESULT_CALL_FAILED, kNoCall},
+      {"null report component", 2004,
+       [] { return qelSysGetSensorValuesForComponentXML(nullptr, nullptr); }, RESULT_CALL_FAILED,
+       kNoCall},
+      {"null status component", 2008, [] { return qelSysGetComponentStatus(nullptr, nullptr); },
+       RESULT_CALL_FAILED, kNoCall},
+      {"null sensor", 2006, [] { return qelSysGetSensorValue(nullptr, nullptr); },
+       RESULT_CALL_FAILED, kNoCall},
+  };
+  for (const ArgumentCase &c : cases) {
+    SCOPED_TRACE(c.name);
+    ASSERT_EQ(qelConnect(nullptr, 0), RESULT_OK);
+    server.clearLog();
+    server.answer(c.procedure, Reply::body(c.request == kNoCall ? encodeInt(0) : words({0, 0})));
+    EXPECT_EQ(c.call(), c.result);
+    EXPECT_EQ(handle() == nullptr, c.result == RESULT_CALL_FAILED);
+    if (c.result == RESULT_CALL_FAILED) continue;  // a request that cannot be encoded
+    if (c.request == kNoCall) {
+      EXPECT_EQ(server.callCount(), 0u);
+    } else {
+      ASSERT_EQ(server.callCount(), 1u);
+      EXPECT_EQ(server.calls()[0].arguments, c.request);
+    }
+  }
+}
+
+TEST_F(OperationsTest, MultiMegabyteTextsTravelBothWays) {
+  std::string big(8u << 20, 'a');
+  big.back() = 'Z';
+  server.answer(2002, Reply::body(concat({words({0}), xdrString(big)})));
+  char *report = nullptr;
+  ASSERT_EQ(qelSysGetSensorValuesXML(&report), RESULT_OK);
+  EXPECT_TRUE(report != nullptr && big == report);
+  std::free(report);
+  server.answer(2005, Reply::body(concat({words({0}), xdrString("ok")})));
+  ASSERT_EQ(qelSysGetSensorValuesForComponentASCII(big.c_str(), nullptr), RESULT_OK);
+  EXPECT_EQ(server.callsOf(2005).back().arguments, xdrString(big));
+}
+
+}  // namespace
+}  // namespace qel::test

@@ -1,0 +1,105 @@
+// The library against qel-simd as a process: every operation of the catalogue is understood and
+// answered, from many threads at once, and what is set is read back.
+#include <atomic>
+#include <thread>
+#include <vector>
+
+#include "operations.hpp"
+#include "simd_test.hpp"
+
+namespace qel::test {
+namespace {
+
+using SimdEndToEnd = SimdTest;
+
+// Whether `op` leaves the server serving the same way (stopping it does not).
+bool repeatable(const Operation &op) { return op.convention != Convention::kStop; }
+
+// Runs every operation once on the calling thread; counts the calls that got no reply or lost
+// the handle, naming them in `failed`.
+int runCatalogue(std::string *failed) {
+  int lost = 0;
+  for (const Operation &op : operations()) {
+    if (!repeatable(op)) continue;
+    Outputs out;
+    const unsigned int result = op.call(out);
+    const bool kept = pthread_getspecific(qel_tsd_key) != nullptr;
+    if (result == RESULT_CALL_FAILED || !kept) {
+      ++lost;
+      if (failed != nullptr) *failed += std::string(op.name) + " ";
+      qelConnect(nullptr, 0);
+    }
+  }
+  return lost;
+}
+
+TEST_F(SimdEndToEnd, EveryOperationIsAnsweredAndKeepsTheHandle) {
+  std::string failed;
+  EXPECT_EQ(runCatalogue(&failed), 0) << failed;
+  EXPECT_EQ(qelStopServer(), RESULT_OK);
+  EXPECT_EQ(server.waitForExit(std::chrono::seconds(10)), 0);
+}
+
+TEST_F(SimdEndToEnd, ManyThreadsAtOnceAreAllAnswered) {
+  std::atomic<int> lost{0};
+  std::vector<std::thread> threads;
+  for (int t = 0; t < 16; ++t) {
+    threads.emplace_back([&] {
+      if (qelConnect(nullptr, 0) != RESULT_OK) ++lost;
+      lost += runCatalogue(nullptr);
+      qelDisconnect();
+    });
+  }
+  for (std::thread &thread : threads) thread.join();
+  EXPECT_EQ(lost.load(), 0);
+}
+
+TEST_F(SimdEndToEnd, WhatIsSetIsReadBack) {
+  ASSERT_EQ(qelPlatformSetPowerLevel(60), RESULT_OK);
+  int level = 0;
+  ASSERT_EQ(qelPlatformGetPowerLevel(&level), RESULT_OK);
+  EXPECT_EQ(level, 60);
+
+  ASSERT_EQ(qelSetIP_Str(0, 0, 1, 0, "203.0.113.9", "255.255.255.128", "203.0.113.1", nullptr),
+            RESULT_OK);
+  IPInfo info{};
+  ASSERT_EQ(qelGetIP(0, 0, &info), RESULT_OK);
+  EXPECT_EQ(info.ipAddress, 0xCB007109u);
+  EXPECT_EQ(info.netmask, 0xFFFFFF80u);
+  EXPECT_STREQ(info.label, "mgmt0");
+
+  ASSERT_EQ(qelSetDNS_Str(0, "192.0.2.1, 192.0.2.3", "search example"), RESULT_OK);
+  char *servers = nullptr, *text = nullptr;
+  ASSERT_EQ(qelGetDNS_Str(0, &servers, &text), RESULT_OK);
+  EXPECT_EQ(take(servers), "192.0.2.1, 192.0.2.3");
+  EXPECT_EQ(take(text), "search example");
+
+  ASSERT_EQ(qelSetHostname(0, "sp-lab"), RESULT_OK);
+  ASSERT_EQ(qelGetHostname(0, &text), RESULT_OK);
+  EXPECT_EQ(take(text), "sp-lab");
+
+  ASSERT_EQ(qelSysSetConsoleConfig(9600, 7, 2, 2, 4294967295ul), RESULT_OK);
+  int c[4] = {};
+  unsigned long wide = 0;
+  ASSERT_EQ(qelSysGetConsoleConfig(&c[0], &c[1], &c[2], &c[3], &wide), RESULT_OK);
+  EXPECT_EQ(std::vector<int>(c, c + 4), (std::vector<int>{9600, 7, 2, 2}));
+  EXPECT_EQ(wide, 4294967295ul);
+
+  const SensorThresholds set{1, 1, 1, 1, 10.0f, 20.0f, 80.0f, 90.0f};
+  ASSERT_EQ(qelSysSetSensorThresholds("cpu0-temp", &set), RESULT_OK);
+  SensorThresholds got{};
+  ASSERT_EQ(qelSysGetSensorThresholds("cpu0-temp", &got), RESULT_OK);
+  EXPECT_EQ(got.threshold3, 80.0f);
+  EXPECT_EQ(got.thresholdFlag4, 1);
+
+  ASSERT_EQ(qelSetPBMString(1, "pbm text"), RESULT_OK);
+  ASSERT_EQ(qelGetPBMString(1, &text), RESULT_OK);
+  EXPECT_EQ(take(text), "pbm text");
+
+  float value = 0;
+  ASSERT_EQ(qelSysGetSensorValue("product-id", &value), RESULT_OK);
+  EXPECT_EQ(value, 26.0f);
+}
+
+}  // namespace
+}  // namespace qel::test
