@@ -91,7 +91,7 @@ const ParseCase kParses[] = {
     {"1.1.1.1, 2.2.2.2, ", 0, {k1, k2}}, {"1.1.1.1 ,2.2.2.2,3.3.3.3 ,, ", 0, {k1, k2, k3}},
     {"1.1.1.1;2.2.2.2", 0, {k1}},  // only spaces and commas separate
     {"1.1.1.1\t2.2.2.2", 0, {k1}}, {"1.1.1.1x", 0, {k1}}, {"1.1.1.1.9, 2.2.2.2", 0, {k1, k2}},
-    {"0.0.0.0", 0, {0u}}, {"", 0, {}}, {nullptr, 0, {}},
+    {"0.0.0.0", 0, {0u}}, {"  1.1.1.1  2.2.2.2", 0, {k1, k2}},  // blanks before it skipped {"", 0, {}}, {nullptr, 0, {}},
     {"1.1.1.1,2.2.2.2,3.3.3.3,4.4.4.4", RESULT_TOO_MANY_VALUES, {}},
     {"1.1.1.1 2.2.2.2 3.3.3.3 junk", RESULT_TOO_MANY_VALUES, {}},
     {",1.1.1.1", RESULT_INVALID_ARGUMENT, {}}, {", ,", RESULT_INVALID_ARGUMENT, {}},

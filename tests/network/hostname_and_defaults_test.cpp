@@ -36,8 +36,12 @@ TEST_F(HostTest, ResetLeavesItsTimeoutOnTheHandle) {
   const timeval timeout = timeoutOf(handle());
   EXPECT_EQ(timeout.tv_sec, 180) << "later calls of the thread keep it";
   EXPECT_EQ(timeout.tv_usec, 0);
-  // A missing selector has no defined result, but must not bring the caller down.
-  qelResetToDefaultSettings(nullptr);
+  // A missing selector is refused before any connection or call.
+  qelDisconnect();
+  const std::size_t calls = server.callCount();
+  EXPECT_EQ(qelResetToDefaultSettings(nullptr), RESULT_INVALID_ARGUMENT);
+  EXPECT_EQ(handle(), nullptr);
+  EXPECT_EQ(server.callCount(), calls);
 }
 
 }  // namespace
