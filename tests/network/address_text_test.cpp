@@ -2,69 +2,48 @@
 // server.
 #include <gtest/gtest.h>
 
-#include <algorithm>
 #include <cstdlib>
 #include <ctime>
 #include <optional>
+#include <span>
 #include <string>
-#include <vector>
 
 #include "qel.h"
 
 namespace qel::test {
 namespace {
 
-TEST(AddressText, FormatsTheMostSignificantByteFirst) {
-  const std::pair<unsigned int, const char *> cases[] = {{0, "0.0.0.0"},
-                                                         {0xFFFFFFFF, "255.255.255.255"},
-                                                         {0xC0A80001, "192.168.0.1"},
-                                                         {0x800000FF, "128.0.0.255"}};
-  for (const auto &[address, text] : cases) {
-    char *out = nullptr;
-    ASSERT_EQ(qelIPAddressToString(address, &out), RESULT_OK);
-    EXPECT_STREQ(out, text);
-    std::free(out);
-  }
-  EXPECT_EQ(qelIPAddressToString(1, nullptr), RESULT_NULL_ARGUMENT);
-}
-
-// What the formatted scan reads; no address: refused with 4 and the output left alone.
+// What the formatted scan reads; no address: refused with 4 and the output left alone. An
+// address read from its canonical text formats back to it, most significant byte first.
 // clang-format off
 const std::pair<const char *, std::optional<unsigned int>> kTexts[] = {
-    {"10.0.0.1", 0x0A000001}, {"255.255.255.255", 0xFFFFFFFF}, {" 1.2.3.4", 0x01020304},
-    {"\t1. 2.\n3. 4", 0x01020304}, {"1.2.3.4x", 0x01020304}, {"1.2.3.4.5", 0x01020304},
-    {"010.1.1.1", 0x0A010101}, {"+1.2.3.4", 0x01020304},
-    {"256.1.1.1", {}}, {"1.2.3.256", {}}, {"1.2.3", {}}, {"1..2.3", {}}, {"", {}}, {"   ", {}},
-    {"1 .2.3.4", {}}, {"0x1.2.3.4", {}}, {"-1.2.3.4", {}}, {"4294967296.1.1.1", {}},
-    {"4294967297.1.1.1", {}}, {"1.2.3.18446744073709551617", {}},
+    {"10.0.0.1", 0x0A000001}, {"255.255.255.255", 0xFFFFFFFF}, {"0.0.0.0", 0},
+    {"128.0.0.255", 0x800000FF}, {" 1.2.3.4", 0x01020304}, {"\t1. 2.\n3. 4", 0x01020304},
+    {"1.2.3.4x", 0x01020304}, {"1.2.3.4.5", 0x01020304}, {"010.1.1.1", 0x0A010101},
+    {"+1.2.3.4", 0x01020304}, {"256.1.1.1", {}}, {"1.2.3.256", {}}, {"1.2.3", {}},
+    {"1..2.3", {}}, {"", {}}, {"   ", {}}, {"1 .2.3.4", {}}, {"0x1.2.3.4", {}}, {"-1.2.3.4", {}},
+    {"4294967296.1.1.1", {}}, {"4294967297.1.1.1", {}}, {"1.2.3.18446744073709551617", {}},
 };
 // clang-format on
 
-TEST(AddressText, ReadsWhatTheFormattedScanReads) {
+TEST(AddressText, ReadsWhatTheFormattedScanReadsAndFormatsBack) {
   for (const auto &[text, want] : kTexts) {
     unsigned int address = 0xDEADBEEF;
     EXPECT_EQ(qelStringToIPAddress(text, &address), want ? RESULT_OK : RESULT_INVALID_ARGUMENT)
         << text;
     EXPECT_EQ(address, want.value_or(0xDEADBEEF)) << text;
   }
+  for (const auto &[text, want] : std::span(kTexts, 4)) {  // the canonical texts
+    char *out = nullptr;
+    ASSERT_EQ(qelIPAddressToString(*want, &out), RESULT_OK);
+    EXPECT_STREQ(out, text);
+    std::free(out);
+  }
+  EXPECT_EQ(qelIPAddressToString(1, nullptr), RESULT_NULL_ARGUMENT);
   unsigned int address = 0xDEADBEEF;
   EXPECT_EQ(qelStringToIPAddress(nullptr, &address), RESULT_NULL_ARGUMENT);
   EXPECT_EQ(address, 0xDEADBEEF);
   EXPECT_EQ(qelStringToIPAddress("1.2.3.4", nullptr), RESULT_NULL_ARGUMENT);
-}
-
-TEST(AddressText, EveryAddressSurvivesTheRoundTrip) {
-  // A prime stride visits every byte value in every position; the last step is the top.
-  std::vector<unsigned int> lost;
-  for (uint64_t v = 0; v < 0x100000000u + 65521; v += 65521) {
-    const auto address = static_cast<unsigned int>(std::min<uint64_t>(v, 0xFFFFFFFFu));
-    char *text = nullptr;
-    unsigned int back = ~address;
-    qelIPAddressToString(address, &text);
-    if (qelStringToIPAddress(text, &back) != RESULT_OK || back != address) lost.push_back(address);
-    std::free(text);
-  }
-  EXPECT_EQ(lost, std::vector<unsigned int>{});
 }
 
 TEST(DateText, IsUtcWhateverTheLocalZone) {
