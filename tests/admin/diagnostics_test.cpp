@@ -1,30 +1,35 @@
-// PBM strings, process registration, notification, the server's internal state and its debug
-// level: what travels, and what comes back beyond a plain status.
+// What admin reads give back beyond a plain status: console settings crossed against their
+// record positions at the ends of their ranges, and texts that arrive empty. The bytes of the
+// requests and the codes passed through are the remote operations' catalogue's.
 #include <cstdlib>
+#include <tuple>
 
 #include "server_test.hpp"
 
 namespace qel::test {
 namespace {
 
-using DiagnosticsTest = ServerTest;
-constexpr uint32_t kGetPbm = 1050, kSetPbm = 1051, kRegister = 3002, kNotify = 3003,
-                   kInternalState = 4000, kDebugLevel = 4001;
+using AdminTest = ServerTest;
+constexpr uint32_t kGetPbm = 1050, kGetConsole = 2011, kInternalState = 4000;
 
-TEST_F(DiagnosticsTest, RequestsTravelWhole) {
-  for (uint32_t procedure : {kSetPbm, kRegister, kNotify}) {
-    server.answer(procedure, Reply::integer(0));
-  }
-  ASSERT_EQ(qelSetPBMString(9, nullptr), RESULT_OK);
-  EXPECT_EQ(server.callsOf(kSetPbm).back().arguments, words({9, 0}));
-  ASSERT_EQ(qelRegisterPID(1234, 4294967295UL), RESULT_OK);
-  EXPECT_EQ(server.callsOf(kRegister).back().arguments,
-            (Bytes{0x00, 0x00, 0x04, 0xD2, 0xFF, 0xFF, 0xFF, 0xFF}));
-  ASSERT_EQ(qelNotify(-7), RESULT_OK);
-  EXPECT_EQ(server.callsOf(kNotify).back().arguments, words({0xFFFFFFF9}));
+TEST_F(AdminTest, ReadWritesEachGivenOutputFromItsOwnField) {
+  // errorCode, then settings 3, 2, 4, 5 and 1 as they travel.
+  server.answer(
+      kGetConsole,
+      Reply::body(words({0, 0xFFFFFFFD, 0x80000000, 0x7FFFFFFF, 0xFFFFFFFF, 0xFFFFFFFF})));
+  int v1 = 0, v2 = 0, v3 = 0, v4 = 0;
+  unsigned long v5 = 0;
+  // One output at a time: a mix-up between fields or a write through a null pointer shows.
+  EXPECT_EQ(qelSysGetConsoleConfig(&v1, nullptr, nullptr, nullptr, nullptr), RESULT_OK);
+  EXPECT_EQ(qelSysGetConsoleConfig(nullptr, &v2, nullptr, nullptr, nullptr), RESULT_OK);
+  EXPECT_EQ(qelSysGetConsoleConfig(nullptr, nullptr, &v3, nullptr, nullptr), RESULT_OK);
+  EXPECT_EQ(qelSysGetConsoleConfig(nullptr, nullptr, nullptr, &v4, nullptr), RESULT_OK);
+  EXPECT_EQ(qelSysGetConsoleConfig(nullptr, nullptr, nullptr, nullptr, &v5), RESULT_OK);
+  EXPECT_EQ(std::make_tuple(v1, v2, v3, v4, v5),
+            std::make_tuple(-1, INT32_MIN, -3, INT32_MAX, 4294967295UL));
 }
 
-TEST_F(DiagnosticsTest, EmptyTextsArriveAsFreshEmptyStrings) {
+TEST_F(AdminTest, EmptyTextsArriveAsFreshEmptyStrings) {
   server.answer(kGetPbm, Reply::body(words({0, 0})));
   char *pbm = nullptr;
   ASSERT_EQ(qelGetPBMString(1, &pbm), RESULT_OK);
@@ -40,14 +45,6 @@ TEST_F(DiagnosticsTest, EmptyTextsArriveAsFreshEmptyStrings) {
     EXPECT_STREQ(second, state);
     std::free(first);
     std::free(second);
-  }
-}
-
-TEST_F(DiagnosticsTest, DebugLevelIsTheServersReplyAsIs) {
-  for (int32_t reply : {2, -1, INT32_MAX}) {
-    server.answer(kDebugLevel, Reply::integer(reply));
-    EXPECT_EQ(qelSetDebugLevel(-5), reply);
-    EXPECT_EQ(server.callsOf(kDebugLevel).back().arguments, words({0xFFFFFFFB}));
   }
 }
 

@@ -18,17 +18,13 @@ struct PieceCase {
 
 // clang-format off
 const PieceCase kPieces[] = {
-    {"1A|Alpha\n", 26, "Alpha"}, {"0x1a|Alpha\n", 26, "Alpha"}, {"0X1A|Alpha", 26, "Alpha"},
-    {"  1A|Alpha\n", 26, "Alpha"}, {"\t1a|Alpha\n", 26, "Alpha"}, {"1A |Alpha\n", 26, "Alpha"},
-    {"1A||Alpha\n", 26, "Alpha"}, {"||1A|||Alpha||more\n", 26, "Alpha"},
-    {"1A|Alpha|rev 2\n", 26, "Alpha"}, {"1A|Alpha Beta\n", 26, "Alpha Beta"},
+    {"1A|Alpha\n", 26, "Alpha"}, {"0x1a|Alpha\n", 26, "Alpha"}, {"\t1a|Alpha\n", 26, "Alpha"},
+    {"1A |Alpha\n", 26, "Alpha"}, {"||1A|||Alpha||more\n", 26, "Alpha"},
     {" 1A | Alpha \n", 26, " Alpha "}, {"1A|Alpha\r\n", 26, "Alpha\r"}, {"1A|\n", 26, nullptr},
-    {"1A||\n", 26, nullptr}, {"1A\n", 26, nullptr}, {"|||", 0, nullptr}, {"", 0, nullptr},
-    {"\n", 0, nullptr}, {"1B|Beta\n", 26, nullptr}, {"1A|Alpha\n", 0x1A0, nullptr},
-    {"zz|Zed\n", 0, "Zed"}, {"#note|Note\n", 0, "Note"}, {"zz|Zed\n", 26, nullptr},
+    {"1A\n", 26, nullptr}, {"|||", 0, nullptr}, {"", 0, nullptr}, {"1B|Beta\n", 26, nullptr},
+    {"1A|Alpha\n", 0x1A0, nullptr}, {"zz|Zed\n", 0, "Zed"}, {"zz|Zed\n", 26, nullptr},
     {"0x|Prefix only\n", 0, "Prefix only"}, {"-5|Minus\n", -5, "Minus"}, {"+1f|Plus\n", 31, "Plus"},
-    {"7FFFFFFF|Max\n", INT32_MAX, "Max"}, {"FFFFFFFF|Beyond\n", INT32_MAX, "Beyond"},
-    {"-80000000|Min\n", INT32_MIN, "Min"}, {"-FFFFFFFFFFFFFFFFFFFF|Far\n", INT32_MIN, "Far"},
+    {"FFFFFFFF|Beyond\n", INT32_MAX, "Beyond"}, {"-FFFFFFFFFFFFFFFFFFFF|Far\n", INT32_MIN, "Far"},
 };
 // clang-format on
 

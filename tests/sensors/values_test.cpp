@@ -1,10 +1,7 @@
 // Single sensors: the re-read after a refused value, the check before thresholds are sent, and
 // VRM goodness written to the caller's count.
-#include <atomic>
 #include <optional>
 #include <string>
-#include <thread>
-#include <vector>
 
 #include "server_test.hpp"
 
@@ -27,7 +24,6 @@ TEST_F(SensorValueTest, RefusedValueIsReadAgainOnlyAfterFifteen) {
   };
   const Case cases[] = {
       {Reply::integer(0), {}, RESULT_OK},
-      {Reply::integer(17), {}, 17},
       {Reply::integer(15), reading(0, kNoReading), RESULT_NOT_AVAILABLE},
       {Reply::integer(15), reading(0, -299.5f), 15},
       {Reply::integer(15), reading(3, kNoReading), 15},
@@ -42,11 +38,9 @@ TEST_F(SensorValueTest, RefusedValueIsReadAgainOnlyAfterFifteen) {
     server.answerOnce(kSetValue, c.set);
     server.answer(kGetValue, c.check.value_or(reading(0, kNoReading)));
     EXPECT_EQ(qelSysSetSensorValue("psu.fan", 2.0f), c.result);
-    const auto reads = server.callsOf(kGetValue);
-    ASSERT_EQ(reads.size(), c.check ? 1u : 0u);
-    if (c.check) {
-      EXPECT_EQ(reads[0].arguments, xdrString("psu.fan"));
-    }
+    EXPECT_EQ(server.callsOf(kGetValue).size(), c.check ? 1u : 0u);
+    for (const auto &read : server.callsOf(kGetValue))
+      EXPECT_EQ(read.arguments, xdrString("psu.fan"));
     EXPECT_NE(handle(), nullptr) << "a failed re-read keeps the handle";
   }
 }
@@ -97,29 +91,6 @@ TEST_F(SensorValueTest, GoodnessWritesExactlyTheCallersCount) {
   }
   server.answerOnce(kGoodness, Reply::body(words({0, 2, 5, 6})));
   EXPECT_EQ(qelSysGetVRMGoodness(0, 0, nullptr), RESULT_OK) << "no room wanted, none used";
-}
-
-TEST_F(SensorValueTest, ThreadsReadTheirOwnSensorAfterFifteen) {
-  // Every sensor refuses its value; those ending in an even digit then read as having none.
-  // Each thread's re-read must see its own sensor's reply.
-  server.answer(kSetValue, Reply::integer(15));
-  server.answerWith(kGetValue, [](const ReceivedCall &call) {
-    const bool even = !call.arguments.empty() && call.arguments[4 + 7] % 2 == 0;
-    return reading(0, even ? kNoReading : 1.0f);
-  });
-  std::atomic<int> wrong{0};
-  std::vector<std::thread> threads;
-  for (int t = 0; t < 4; ++t) {
-    threads.emplace_back([&, t] {
-      const std::string id = "sensor-" + std::to_string(t);
-      for (int i = 0; i < 40; ++i) {
-        wrong += qelSysSetSensorValue(id.c_str(), 1.0f) != (t % 2 == 0 ? 5u : 15u);
-      }
-      qelDisconnect();
-    });
-  }
-  for (std::thread &thread : threads) thread.join();
-  EXPECT_EQ(wrong.load(), 0);
 }
 
 }  // namespace
