@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 #include <netdb.h>
 #include <netinet/in.h>
+#include <rpc/rpc.h>
 #include <rpc/pmap_prot.h>
 
 #include <cerrno>
