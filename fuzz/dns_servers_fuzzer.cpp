@@ -4,6 +4,7 @@
 #include <string>
 
 #include "fuzz_server.hpp"
+#include "qel.h"
 
 namespace {
 
