@@ -5,6 +5,7 @@
 #include <netdb.h>
 #include <netinet/in.h>
 #include <rpc/rpc.h>
+// After rpc.h, whose types it uses.
 #include <rpc/pmap_prot.h>
 
 #include <cerrno>
