@@ -13,6 +13,7 @@
 
 #include "cli/app.hpp"
 #include "qel.h"
+#include "scripted_server.hpp"
 #include "simd_process.hpp"
 
 namespace qel::test {
@@ -167,7 +168,7 @@ TEST_F(QelctlTest, EveryCommandWritesOneJsonDocument) {
 }
 
 TEST(QelctlUnregistered, ConnectionFailureNamesTheResultAndExitsTwo) {
-  const std::string program = std::to_string(SimdProcess::freeProgram());
+  const std::string program = std::to_string(freeProgram());
   const std::string error =
       "cannot reach the management server: program not registered (RESULT_NOT_REGISTERED, 24)";
   const Outcome ran = qelctl("platform power-state --program " + program);

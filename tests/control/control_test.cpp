@@ -16,6 +16,7 @@
 #include <thread>
 
 #include "qel.h"
+#include "scripted_server.hpp"
 #include "simd_process.hpp"
 
 namespace qel::test {
@@ -156,13 +157,6 @@ TEST_F(ControlTest, AHeldReplyHoldsUpNoOtherClient) {
   }
 }
 
-TEST_F(ControlTest, SlowAReplyThatNeverComesTimesOutAndTheNextCallConnectsAnew) {
-  expectOk({{"cmd", "fault"}, {"proc", "PlatformGetState"}, {"kind", "hang"}});
-  EXPECT_EQ(platformState(), 2u);
-  expectOk({{"cmd", "clear"}});
-  EXPECT_EQ(platformState(), 0u);
-}
-
 // After a restart in place the old connection is gone: one call fails, the next finds the
 // server anew. While the server is away it is not registered.
 TEST_F(ControlTest, TheServerRestartsAndComesBackAfterAnAbsence) {
@@ -173,7 +167,7 @@ TEST_F(ControlTest, TheServerRestartsAndComesBackAfterAnAbsence) {
   expectOk({{"cmd", "away"}, {"seconds", 1}});
   EXPECT_EQ(powerState(), 2u);
   EXPECT_EQ(powerState(), 24u);
-  ASSERT_TRUE(eventually([&] { return SimdProcess::registered(server.program()); }));
+  ASSERT_TRUE(eventually([&] { return registered(server.program()); }));
   EXPECT_EQ(powerState(), 0u);
 }
 

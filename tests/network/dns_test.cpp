@@ -13,12 +13,6 @@ using DnsTest = ServerTest;
 constexpr uint32_t kGetDNS = 1022, kSetDNS = 1023;
 constexpr uint32_t kAbsent = 0x0B0B0B0B;  // an address the server marks absent
 
-std::string take(char *text) {
-  std::string copy = text != nullptr ? text : "(null)";
-  std::free(text);
-  return copy;
-}
-
 struct ReadCase {
   uint32_t servers[6];  // address and presence flag of servers 1, 2 and 3
   unsigned int want[3];

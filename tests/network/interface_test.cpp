@@ -48,12 +48,6 @@ const ReadCase kReads[] = {
 };
 // clang-format on
 
-std::string text(char *copy) {
-  std::string value = copy != nullptr ? copy : "(null)";
-  std::free(copy);
-  return value;
-}
-
 TEST_F(InterfaceTest, ReadFillsTheRecordAndTheTexts) {
   for (const ReadCase &c : kReads) {
     SCOPED_TRACE(&c - kReads);
@@ -76,10 +70,10 @@ TEST_F(InterfaceTest, ReadFillsTheRecordAndTheTexts) {
     ASSERT_EQ(qelGetIP_Str(0, 1, &enabled, &dhcp, &address, &netmask, &gateway, &label, &hardware),
               RESULT_OK);
     EXPECT_EQ(std::vector({enabled, dhcp}), std::vector<int>({int(c.flags[0]), int(c.flags[4])}));
-    EXPECT_EQ(text(address), c.flags[1] ? "10.0.0.2" : "(null)");
-    EXPECT_EQ(text(netmask), c.flags[2] ? "255.255.255.0" : "(null)");
-    EXPECT_EQ(text(gateway), c.flags[3] ? "10.0.0.1" : "(null)");
-    EXPECT_EQ(text(label), c.label);
+    EXPECT_EQ(take(address), c.flags[1] ? "10.0.0.2" : "(null)");
+    EXPECT_EQ(take(netmask), c.flags[2] ? "255.255.255.0" : "(null)");
+    EXPECT_EQ(take(gateway), c.flags[3] ? "10.0.0.1" : "(null)");
+    EXPECT_EQ(take(label), c.label);
     ASSERT_NE(hardware, nullptr);
     EXPECT_EQ(std::memcmp(hardware, c.hardware.data(), c.hardware.size()), 0);
     std::free(hardware);

@@ -21,22 +21,20 @@ Bytes status(int32_t code) { return encodeInt(code); }
 Bytes signedValue(int32_t code) { return encodeInt(code == 0 ? 7 : -code); }
 Bytes text(int32_t code) { return concat({w({u(code)}), str("text")}); }
 
-constexpr uint32_t k21_5 = 0x41AC0000, k1_5 = 0x3FC00000;
+constexpr uint32_t k21_5 = 0x41AC0000, k1_5 = 0x3FC00000, k10 = 0x41200000, k20 = 0x41A00000,
+                   k80 = 0x42A00000, k90 = 0x42B40000;
 char kSensor[] = "cpu0.temp";
 char kComponent[] = "cpu0";
 const Bytes kSensorArg = str(kSensor);
 const Bytes kComponentArg = str(kComponent);
 
-Bytes ipState(int32_t code) {
-  return concat({w({1, 5, u(code), 0x0A000002, 0xFFFFFF00, 0x0A000001, 1, 1, 1, 1, 0}), str("eth0"),
-                 w({6, 0, 0x11, 0x22, 0x33, 0x44, 0x55}), str("")});
-}
-Bytes ipStateWithLabel(const std::string &label, uint32_t hardware) {
-  Bytes bytes = concat(
-      {w({1, 5, 0, 0x0A000002, 0xFFFFFF00, 0x0A000001, 1, 1, 1, 1, 0}), str(label), w({hardware})});
-  for (uint32_t i = 0; i < hardware; ++i) bytes = concat({bytes, w({i})});
+Bytes ipStateWithLabel(const std::string &label, uint32_t hardware, int32_t code = 0) {
+  Bytes bytes = concat({w({1, 5, u(code), 0x0A000002, 0xFFFFFF00, 0x0A000001, 1, 1, 1, 1, 0}),
+                        str(label), w({hardware})});
+  for (uint32_t i = 0; i < hardware; ++i) bytes = concat({bytes, w({i * 0x11})});
   return concat({bytes, str("")});
 }
+Bytes ipState(int32_t code) { return ipStateWithLabel("eth0", 6, code); }
 // The request of the address write: enabled, address 10.0.0.2/24 through 10.0.0.1, an empty
 // label, no hardware address.
 const Bytes kSetIP =
@@ -54,6 +52,13 @@ Bytes fanState(int32_t code) {
   for (uint32_t i = 0; i < 16; ++i) bytes = concat({bytes, w({100 + i})});
   return bytes;
 }
+Bytes type(int32_t code) { return encodeInt(code == 0 ? 3 : 0); }
+Bytes sensorList(int32_t code) { return concat({w({u(code), 2}), str("a"), str("b")}); }
+Bytes sensorValue(int32_t code) { return w({u(code), k21_5}); }
+Bytes console(int32_t code) { return w({u(code), 3, 2, 4, 0xFFFFFFFF, 1}); }
+Bytes thresholds(int32_t code) { return w({u(code), k10, k20, k80, k90, 1, 0, 1, 255}); }
+Bytes goodness(int32_t code) { return w({u(code), 4, 1, 2, 3, 4}); }
+Bytes bareText(int32_t) { return str("running"); }
 const uint32_t kUnsigned = 0x05060708;
 const SensorThresholds kThresholds{1, 0x101, 255, 0, 10.0f, 20.0f, 80.0f, 90.0f};
 
@@ -91,9 +96,7 @@ std::vector<Operation> rows() {
           [](O &) { return qelPlatformButton(2); }),
       row("qelPlatformMachineCheckEvent", {1013}, concat({w({1, 2, 3}), str("mc")}), status,
           C::kStatus, [](O &) { return qelPlatformMachineCheckEvent(1, 2, 3, "mc"); }),
-      row(
-          "qelPlatformGetType", {1014}, str("chassis"),
-          [](int32_t code) { return encodeInt(code == 0 ? 3 : 0); }, C::kZeroRejected,
+      row("qelPlatformGetType", {1014}, str("chassis"), type, C::kZeroRejected,
           [](O &o) { return qelPlatformGetType("chassis", o.value(3)); }),
       row("qelPlatformGetShutdownReason", {1015}, {}, signedValue, C::kSigned,
           [](O &o) { return qelPlatformGetShutdownReason(o.value(7)); }),
@@ -157,12 +160,7 @@ std::vector<Operation> rows() {
       row("qelGetSensorInfo", {1500}, kSensorArg, sensorInfo, C::kRecord,
           [](O &o) { return qelGetSensorInfo(kSensor, o.filled<SensorInfo>()); }, {},
           {concat({w({0, 0xFFFFFFF0}), {'a', 'b', 'c', 'd'}})}),
-      row(
-          "qelGetSensorList", {1501}, w({1, 2}),
-          [](int32_t code) {
-            return concat({w({u(code), 2}), str("a"), str("b")});
-          },
-          C::kRecord,
+      row("qelGetSensorList", {1501}, w({1, 2}), sensorList, C::kRecord,
           [](O &o) {
             unsigned int *count = o.value(2u);
             return qelGetSensorList(1, 2, count, o.list(count));
@@ -177,12 +175,8 @@ std::vector<Operation> rows() {
           [](O &o) { return componentReport(qelSysGetSensorValuesForComponentXML, o); }),
       row("qelSysGetSensorValuesForComponentASCII", {2005}, kComponentArg, text, C::kRecord,
           [](O &o) { return componentReport(qelSysGetSensorValuesForComponentASCII, o); }),
-      row(
-          "qelSysGetSensorValue", {2006}, kSensorArg,
-          [](int32_t code) {
-            return w({u(code), k21_5});
-          },
-          C::kRecord, [](O &o) { return qelSysGetSensorValue(kSensor, o.value(21.5f)); }),
+      row("qelSysGetSensorValue", {2006}, kSensorArg, sensorValue, C::kRecord,
+          [](O &o) { return qelSysGetSensorValue(kSensor, o.value(21.5f)); }),
       row("qelSysSetSensorValue", {2007}, concat({kSensorArg, w({k1_5})}), status, C::kStatus,
           [](O &) { return qelSysSetSensorValue(kSensor, 1.5f); }),
       row("qelSysGetComponentStatus", {2008}, kComponentArg, signedValue, C::kSigned,
@@ -191,12 +185,7 @@ std::vector<Operation> rows() {
           [](O &o) { return report(qelSysGetComponentStatusAll, o); }),
       row("qelSysGetESValuesForComponentXML", {2010}, kComponentArg, text, C::kRecord,
           [](O &o) { return componentReport(qelSysGetESValuesForComponentXML, o); }),
-      row(
-          "qelSysGetConsoleConfig", {2011}, {},
-          [](int32_t code) {
-            return w({u(code), 3, 2, 4, 0xFFFFFFFF, 1});
-          },
-          C::kRecordAlwaysCopied,
+      row("qelSysGetConsoleConfig", {2011}, {}, console, C::kRecordAlwaysCopied,
           [](O &o) {
             return qelSysGetConsoleConfig(o.value(1), o.value(2), o.value(3), o.value(4),
                                           o.value(4294967295ul));
@@ -211,25 +200,14 @@ std::vector<Operation> rows() {
           [](O &) { return qelSetCPUConfiguration(1, 2, 3, 4, 5); }),
       row(
           "qelSysSetSensorThresholds", {2006, 2016},
-          concat({kSensorArg, w({0x41200000, 0x41A00000, 0x42A00000, 0x42B40000, 1, 1, 255, 0})}),
-          status, C::kStatus, [](O &) { return qelSysSetSensorThresholds(kSensor, &kThresholds); },
-          w({0, k21_5})),
-      row(
-          "qelSysGetSensorThresholds", {2017}, kSensorArg,
-          [](int32_t code) {
-            return w({u(code), 0x41200000, 0x41A00000, 0x42A00000, 0x42B40000, 1, 0, 1, 255});
-          },
-          C::kRecord,
+          concat({kSensorArg, w({k10, k20, k80, k90, 1, 1, 255, 0})}), status, C::kStatus,
+          [](O &) { return qelSysSetSensorThresholds(kSensor, &kThresholds); }, w({0, k21_5})),
+      row("qelSysGetSensorThresholds", {2017}, kSensorArg, thresholds, C::kRecord,
           [](O &o) {
             return qelSysGetSensorThresholds(
                 kSensor, o.value(SensorThresholds{1, 0, 1, 255, 10.0f, 20.0f, 80.0f, 90.0f}));
           }),
-      row(
-          "qelSysGetVRMGoodness", {2019}, w({2}),
-          [](int32_t code) {
-            return w({u(code), 4, 1, 2, 3, 4});
-          },
-          C::kRecord,
+      row("qelSysGetVRMGoodness", {2019}, w({2}), goodness, C::kRecord,
           [](O &o) {
             return qelSysGetVRMGoodness(2, 4, o.value(std::array{1, 2, 3, 4})->data());
           },
@@ -237,8 +215,7 @@ std::vector<Operation> rows() {
       row("qelRegisterPID", {3002}, w({77, 0x12345678}), status, C::kStatus,
           [](O &) { return qelRegisterPID(77, 0x12345678ul); }),
       row("qelNotify", {3003}, w({3}), status, C::kStatus, [](O &) { return qelNotify(3); }),
-      row(
-          "qelInternalState", {4000}, {}, [](int32_t) { return str("running"); }, C::kText,
+      row("qelInternalState", {4000}, {}, bareText, C::kText,
           [](O &) {
             char *state = qelInternalState();
             const unsigned int result = state == nullptr                     ? RESULT_CALL_FAILED
