@@ -38,24 +38,13 @@ void watchTimeout(CLIENT *handle) {
 
 class OperationsTest : public ServerTest {
  protected:
-  // Scripts the earlier procedures of `op` with their good reply and its own with `reply`.
-  void script(const Operation &op, const Reply &reply, bool once) {
-    for (std::size_t i = 0; i + 1 < op.procedures.size(); ++i) {
-      server.answer(op.procedures[i], Reply::body(op.before));
-    }
-    if (once) {
-      server.answerOnce(op.procedures.back(), reply);
-    } else {
-      server.answer(op.procedures.back(), reply);
-    }
-  }
   static unsigned int missingReplyResult(const Operation &op) {
     return op.convention == C::kQuietStatus ? 0 : RESULT_CALL_FAILED;
   }
   // A reply that fails the call: result, untouched outputs, no handle.
   void expectFailedCall(const Operation &op, const Reply &reply) {
     ASSERT_EQ(qelConnect(nullptr, 0), RESULT_OK);
-    script(op, reply, true);
+    script(server, op, reply, true);
     Outputs out;
     EXPECT_EQ(op.call(out), missingReplyResult(op));
     EXPECT_TRUE(out.untouched());
@@ -69,12 +58,11 @@ TEST_F(OperationsTest, GoodReplyReachesTheOutputsAndTheRequestIsExact) {
     ASSERT_EQ(qelConnect(nullptr, 0), RESULT_OK);
     watchTimeout(handle());
     server.clearLog();
-    script(op, Reply::body(op.reply(0)), false);
+    script(server, op, Reply::body(op.reply(0)));
     Outputs out;
     EXPECT_EQ(op.call(out), 0u);
     EXPECT_TRUE(out.asExpected());
-    EXPECT_EQ(seenTimeout.tv_sec, 25);
-    EXPECT_EQ(seenTimeout.tv_usec, 0);
+    EXPECT_EQ(std::make_pair(seenTimeout.tv_sec, seenTimeout.tv_usec), std::make_pair(25L, 0L));
     const auto calls = server.calls();
     ASSERT_EQ(calls.size(), op.procedures.size());
     for (std::size_t i = 0; i < calls.size(); ++i) {
@@ -92,7 +80,7 @@ TEST_F(OperationsTest, ServerCodesPassUnchangedAndTheHandleStays) {
     if (op.convention == C::kText) continue;  // a bare text carries no code
     SCOPED_TRACE(op.name);
     ASSERT_EQ(qelConnect(nullptr, 0), RESULT_OK);
-    script(op, Reply::body(op.reply(17)), false);
+    script(server, op, Reply::body(op.reply(17)));
     Outputs out;
     EXPECT_EQ(op.call(out), op.convention == C::kZeroRejected ? 4u : 17u);
     switch (op.convention) {
@@ -112,40 +100,32 @@ TEST_F(OperationsTest, ServerCodesPassUnchangedAndTheHandleStays) {
   }
 }
 
-TEST_F(OperationsTest, MissingReplyFailsTheCallDropsTheHandleOnceAndTheNextCallReconnects) {
-  const Reply failures[] = {Reply::drop(), Reply::procUnavail()};
+TEST_F(OperationsTest, MissingCutOrOversizedReplyFailsTheCallAndTheNextCallReconnects) {
   for (const Operation &op : operations()) {
     SCOPED_TRACE(op.name);
+    const Reply whole = Reply::body(op.reply(0));
+    std::vector<Reply> failures = {Reply::drop(), Reply::procUnavail()};
+    for (std::size_t keep = 0; keep < whole.bytes.size(); ++keep) {
+      failures.push_back(whole.cutTo(keep));
+    }
+    for (const Bytes &oversized : op.oversized) failures.push_back(Reply::body(oversized));
     for (const Reply &failure : failures) {
+      SCOPED_TRACE("failure " + std::to_string(&failure - failures.data()));
       expectFailedCall(op, failure);
       EXPECT_EQ(qelDisconnect(), RESULT_NOT_CONNECTED);
     }
     const int failedOn = server.calls().back().connection;
-    script(op, Reply::body(op.reply(0)), false);
+    script(server, op, whole);
     Outputs out;
     EXPECT_EQ(op.call(out), 0u);
     EXPECT_NE(server.calls().back().connection, failedOn) << "the next call connects anew";
   }
 }
 
-TEST_F(OperationsTest, ReplyCutAtAnyByteOrOversizedFailsTheCall) {
-  for (const Operation &op : operations()) {
-    SCOPED_TRACE(op.name);
-    const Reply whole = Reply::body(op.reply(0));
-    for (std::size_t keep = 0; keep < whole.bytes.size(); ++keep) {
-      SCOPED_TRACE("cut to " + std::to_string(keep));
-      expectFailedCall(op, whole.cutTo(keep));
-    }
-    for (const Bytes &oversized : op.oversized) expectFailedCall(op, Reply::body(oversized));
-  }
-}
-
 // A program registered on a port where nothing listens: the connection is refused.
 struct RefusingProgram {
   RefusingProgram() {
-    sockaddr_in address{};
-    address.sin_family = AF_INET;
-    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    sockaddr_in address{AF_INET, 0, {htonl(INADDR_LOOPBACK)}, {}};
     socklen_t length = sizeof address;
     bind(fd, reinterpret_cast<sockaddr *>(&address), length);
     getsockname(fd, reinterpret_cast<sockaddr *>(&address), &length);
@@ -155,8 +135,7 @@ struct RefusingProgram {
     if (registered) pmap_unset(program, 1);
     close(fd);
   }
-  ScriptedServer unused;  // its number, free again once it is shut down
-  uint32_t program = (unused.shutDown(), unused.program());
+  uint32_t program = freeProgram();
   int fd = socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
   bool registered = false;
 };
@@ -165,22 +144,17 @@ TEST_F(OperationsTest, FailedConnectionReturnsItsCodeAndWritesNothing) {
   unsetenv("QELPROGID");
   RefusingProgram refusing;
   ASSERT_TRUE(refusing.registered);
-  ScriptedServer gone;
-  gone.shutDown();
-  const struct {
-    uint32_t program;
-    unsigned int code;
-  } failures[] = {{gone.program(), RESULT_NOT_REGISTERED},
-                  {refusing.program, RESULT_CONNECTION_REFUSED}};
-  for (const auto &failure : failures) {
+  const std::pair<uint32_t, unsigned int> failures[] = {
+      {freeProgram(), RESULT_NOT_REGISTERED}, {refusing.program, RESULT_CONNECTION_REFUSED}};
+  for (const auto &[program, code] : failures) {
     for (const Operation &op : operations()) {
-      SCOPED_TRACE(std::string(op.name) + " code " + std::to_string(failure.code));
+      SCOPED_TRACE(std::string(op.name) + " code " + std::to_string(code));
       qelDisconnect();
-      ASSERT_EQ(qelConnect(nullptr, failure.program), failure.code);
+      ASSERT_EQ(qelConnect(nullptr, program), code);
       Outputs out;
       const unsigned int expected = op.convention == C::kQuietStatus ? 0
                                     : op.convention == C::kText      ? RESULT_CALL_FAILED
-                                                                     : failure.code;
+                                                                     : code;
       EXPECT_EQ(op.call(out), expected);
       EXPECT_TRUE(out.untouched());
       EXPECT_EQ(qelDisconnect(), RESULT_NOT_CONNECTED);

@@ -1,6 +1,5 @@
 // Single sensors: the re-read after a refused value, the check before thresholds are sent, and
 // VRM goodness written to the caller's count.
-#include <optional>
 #include <string>
 
 #include "server_test.hpp"
@@ -16,62 +15,52 @@ Reply reading(int32_t errorCode, float value) {
   return Reply::record(xdr_rpc_FloatAndEC, rpc_FloatAndEC{errorCode, value});
 }
 
-TEST_F(SensorValueTest, RefusedValueIsReadAgainOnlyAfterFifteen) {
-  struct Case {
-    Reply set;
-    std::optional<Reply> check;  // the re-read, when one must come
-    unsigned int result;
+// A value refused with 15 is read again, to tell a sensor with no reading (5) from a refused value;
+// thresholds are sent only to a sensor that does not read -300 with errorCode 0.
+struct CheckCase {
+  bool thresholds;  // qelSysSetSensorThresholds, else qelSysSetSensorValue
+  Reply read, set;
+  unsigned int result;
+  std::size_t reads, sets;
+};
+
+TEST_F(SensorValueTest, ReadingChecksAroundSets) {
+  const Reply none = reading(0, kNoReading), cut = none.cutTo(4);
+  // clang-format off
+  const CheckCase cases[] = {
+      {false, none, Reply::integer(0), RESULT_OK, 0, 1},
+      {false, none, Reply::integer(15), RESULT_NOT_AVAILABLE, 1, 1},
+      {false, reading(0, -299.5f), Reply::integer(15), 15, 1, 1},
+      {false, reading(3, kNoReading), Reply::integer(15), 15, 1, 1},
+      {false, cut, Reply::integer(15), 15, 1, 1},
+      {false, Reply::procUnavail(), Reply::integer(15), 15, 1, 1},
+      {false, Reply::drop(), Reply::integer(15), 15, 1, 1},  // the handle stays
+      {true, reading(0, 21.0f), Reply::integer(0), RESULT_OK, 1, 1},
+      {true, reading(0, -299.5f), Reply::integer(17), 17, 1, 1},
+      {true, none, Reply::integer(0), RESULT_NOT_AVAILABLE, 1, 0},
+      {true, reading(3, kNoReading), Reply::integer(9), 9, 1, 1},
+      {true, cut, Reply::integer(0), RESULT_OK, 1, 1},
+      {true, Reply::procUnavail(), Reply::integer(0), RESULT_OK, 1, 1},
+      // The failed check keeps the handle; the set then finds the connection gone.
+      {true, Reply::drop(), Reply::integer(0), RESULT_CALL_FAILED, 1, 0},
   };
-  const Case cases[] = {
-      {Reply::integer(0), {}, RESULT_OK},
-      {Reply::integer(15), reading(0, kNoReading), RESULT_NOT_AVAILABLE},
-      {Reply::integer(15), reading(0, -299.5f), 15},
-      {Reply::integer(15), reading(3, kNoReading), 15},
-      {Reply::integer(15), reading(0, kNoReading).cutTo(4), 15},
-      {Reply::integer(15), Reply::procUnavail(), 15},
-      {Reply::integer(15), Reply::drop(), 15},
-  };
-  for (const Case &c : cases) {
+  // clang-format on
+  const SensorThresholds thresholds{1, 2, 3, 4, 1.5f, -2.0f, 0.5f, 100.0f};
+  for (const CheckCase &c : cases) {
     SCOPED_TRACE(&c - cases);
-    qelDisconnect();  // a fresh connection: a dropped re-read leaves the last one broken
+    qelDisconnect();  // a fresh connection: a dropped read leaves the last one broken
     server.clearLog();
-    server.answerOnce(kSetValue, c.set);
-    server.answer(kGetValue, c.check.value_or(reading(0, kNoReading)));
-    EXPECT_EQ(qelSysSetSensorValue("psu.fan", 2.0f), c.result);
-    EXPECT_EQ(server.callsOf(kGetValue).size(), c.check ? 1u : 0u);
+    server.answer(kGetValue, c.read);
+    const uint32_t setProcedure = c.thresholds ? kSetThresholds : kSetValue;
+    server.answer(setProcedure, c.set);
+    EXPECT_EQ(c.thresholds ? qelSysSetSensorThresholds("psu.fan", &thresholds)
+                           : qelSysSetSensorValue("psu.fan", 2.0f),
+              c.result);
+    EXPECT_EQ(server.callsOf(kGetValue).size(), c.reads);
     for (const auto &read : server.callsOf(kGetValue))
       EXPECT_EQ(read.arguments, xdrString("psu.fan"));
-    EXPECT_NE(handle(), nullptr) << "a failed re-read keeps the handle";
-  }
-}
-
-TEST_F(SensorValueTest, ThresholdsAreSentUnlessTheSensorHasNoReading) {
-  struct Case {
-    Reply check, set;
-    unsigned int result;
-    bool sent;
-  };
-  const Case cases[] = {
-      {reading(0, 21.0f), Reply::integer(0), RESULT_OK, true},
-      {reading(0, -299.5f), Reply::integer(17), 17, true},
-      {reading(0, kNoReading), Reply::integer(0), RESULT_NOT_AVAILABLE, false},
-      {reading(3, kNoReading), Reply::integer(9), 9, true},
-      {reading(0, kNoReading).cutTo(4), Reply::integer(0), RESULT_OK, true},
-      {Reply::procUnavail(), Reply::integer(0), RESULT_OK, true},
-      // The failed check keeps the handle; the set then finds the connection gone.
-      {Reply::drop(), Reply::integer(0), RESULT_CALL_FAILED, false},
-  };
-  const SensorThresholds thresholds{1, 2, 3, 4, 1.5f, -2.0f, 0.5f, 100.0f};
-  for (const Case &c : cases) {
-    SCOPED_TRACE(&c - cases);
-    qelDisconnect();
-    server.clearLog();
-    server.answerOnce(kGetValue, c.check);
-    server.answer(kSetThresholds, c.set);
-    EXPECT_EQ(qelSysSetSensorThresholds("vrm0.vout", &thresholds), c.result);
-    ASSERT_EQ(server.callsOf(kGetValue).size(), 1u);
-    EXPECT_EQ(server.callsOf(kGetValue)[0].arguments, xdrString("vrm0.vout"));
-    EXPECT_EQ(server.callsOf(kSetThresholds).size(), c.sent ? 1u : 0u);
+    EXPECT_EQ(server.callsOf(setProcedure).size(), c.sets);
+    EXPECT_TRUE(c.thresholds || handle() != nullptr) << "a failed re-read keeps the handle";
   }
 }
 

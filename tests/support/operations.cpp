@@ -234,6 +234,14 @@ std::vector<Operation> rows() {
 
 }  // namespace
 
+void script(ScriptedServer &server, const Operation &op, const Reply &reply, bool once) {
+  for (std::size_t i = 0; i + 1 < op.procedures.size(); ++i) {
+    server.answer(op.procedures[i], Reply::body(op.before));
+  }
+  (server.*(once ? &ScriptedServer::answerOnce : &ScriptedServer::answer))(op.procedures.back(),
+                                                                           reply);
+}
+
 const std::vector<Operation> &operations() {
   static const std::vector<Operation> all = rows();
   return all;
