@@ -55,42 +55,35 @@ bool isolate() {
          (user == nullptr || chown("/run/rpcbind", user->pw_uid, user->pw_gid) == 0);
 }
 
-// rpcbind in warm-start mode: a restart keeps the registrations.
-class PortMapper {
- public:
-  ~PortMapper() { stop(); }
-  bool start() {
-    char *argv[] = {const_cast<char *>("rpcbind"), const_cast<char *>("-w"),
-                    const_cast<char *>("-f"), nullptr};
-    return posix_spawn(&pid_, "/usr/sbin/rpcbind", nullptr, nullptr, argv, environ) == 0 &&
-           portMapperAnswers(true);
-  }
-  void stop() {
-    if (pid_ <= 0) return;
-    kill(pid_, SIGTERM);
-    waitpid(pid_, nullptr, 0);
-    pid_ = -1;
-  }
-
- private:
-  pid_t pid_ = -1;
-};
+// rpcbind in warm-start mode (a restart keeps the registrations); -1 when it did not start.
+pid_t startPortMapper() {
+  char *argv[] = {const_cast<char *>("rpcbind"), const_cast<char *>("-w"), const_cast<char *>("-f"),
+                  nullptr};
+  pid_t pid = -1;
+  const bool started = posix_spawn(&pid, "/usr/sbin/rpcbind", nullptr, nullptr, argv, environ) == 0;
+  return started && portMapperAnswers(true) ? pid : -1;
+}
+void stopPortMapper(pid_t pid) {
+  kill(pid, SIGTERM);
+  waitpid(pid, nullptr, 0);
+}
 
 // Connects, calls and disconnects while the port mapper is stopped and started three times.
 int portMapperRestarts() {
-  PortMapper portMapper;
-  if (!isolate() || !portMapper.start()) return kNoSetUp;
+  pid_t portMapper = -1;
+  if (!isolate() || (portMapper = startPortMapper()) < 0) return kNoSetUp;
   ScriptedServer server;
   server.answer(kConfigure, Reply::integer(0));
   for (int round = 0; round < 3; ++round) {
     if (qelConnect(nullptr, server.program()) != 0 || qelConfigureServer() != 0) return kFirstCall;
     qelDisconnect();
-    portMapper.stop();
+    stopPortMapper(portMapper);
     if (qelConfigureServer() != 12) return kNotRefused;
-    if (!portMapper.start()) return kNoSetUp;
+    if ((portMapper = startPortMapper()) < 0) return kNoSetUp;
     if (qelConfigureServer() != 0) return kNotBack;
     qelDisconnect();
   }
+  stopPortMapper(portMapper);
   return kSurvived;
 }
 
