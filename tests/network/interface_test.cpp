@@ -101,8 +101,6 @@ const std::tuple<std::function<unsigned int()>, unsigned int, Bytes> kWrites[] =
      0, sent({kIp, 0, 0, 1, 1, 1, 1, 0})},
     {[] { return qelSetIP(7, 3, 1, 7, &kIp, &kMask, &kGate, "t"); },
      0, sent({0, 0, 0, 1, 0, 0, 0, 1})},
-    {[] { return qelSetIP_Str(7, 3, 1, 0, "10.0.0.2", "255.255.255.0", "10.0.0.1", "t"); },
-     0, sent({kIp, kMask, kGate, 1, 1, 1, 1, 0})},
     {[] { return qelSetIP_Str(7, 3, 1, 0, nullptr, " 255.255.255.0", nullptr, "t"); },
      0, sent({0, kMask, 0, 1, 0, 1, 0, 0})},
     {[] { return qelSetIP_Str(7, 3, 1, 0, "0.0.0.0", nullptr, nullptr, "t"); },
@@ -115,6 +113,9 @@ const std::tuple<std::function<unsigned int()>, unsigned int, Bytes> kWrites[] =
     {[] { return qelSetIP_Str(7, 3, 1, 0, "10.0.0.2", "255.255.255.256", "10.0.0.1", "t"); },
      4, {}},
     {[] { return qelSetIP_Str(7, 3, 1, 0, "10.0.0.2", "255.255.255.0", "", "t"); }, 4, {}},
+    // Disabled, every given text is sent present: its address when it reads as one, else 0.
+    {[] { return qelSetIP_Str(7, 3, 0, 0, "10.0.0.2", "junk", nullptr, nullptr); },
+     0, sent({kIp, 0, 0, 0, 1, 1, 0, 0}, "")},
 };
 // clang-format on
 
@@ -127,9 +128,6 @@ TEST_F(InterfaceTest, WriteRules) {
     const auto calls = server.callsOf(kSetIP);
     EXPECT_EQ(calls.empty() ? Bytes{} : calls[0].arguments, request);
   }
-  // Disabled, every given text is sent present: its address when it reads as one, else 0.
-  ASSERT_EQ(qelSetIP_Str(7, 3, 0, 0, "10.0.0.2", "junk", nullptr, nullptr), RESULT_OK);
-  EXPECT_EQ(server.callsOf(kSetIP).back().arguments, sent({kIp, 0, 0, 0, 1, 1, 0, 0}, ""));
 }
 
 }  // namespace

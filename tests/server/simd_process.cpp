@@ -14,8 +14,7 @@ namespace qel::test {
 namespace {
 
 constexpr auto kPoll = std::chrono::milliseconds(20);
-constexpr auto kStartLimit = std::chrono::seconds(10);
-constexpr auto kStopLimit = std::chrono::seconds(10);
+constexpr auto kStartLimit = std::chrono::seconds(10), kStopLimit = kStartLimit;
 
 int exitStatus(int status) { return WIFEXITED(status) ? WEXITSTATUS(status) : -1; }
 
@@ -43,15 +42,10 @@ bool SimdProcess::start(uint32_t program, const std::vector<std::string> &extraA
   pid_ = fork();
   if (pid_ == 0) execServer(args);
   if (pid_ < 0) return false;
-  const auto deadline = std::chrono::steady_clock::now() + kStartLimit;
-  while (std::chrono::steady_clock::now() < deadline) {
+  for (auto end = std::chrono::steady_clock::now() + kStartLimit;
+       std::chrono::steady_clock::now() < end;) {
     if (registered(program_)) return true;
-    int status = 0;
-    if (waitpid(pid_, &status, WNOHANG) == pid_) {
-      pid_ = -1;
-      return false;
-    }
-    std::this_thread::sleep_for(kPoll);
+    if (waitForExit(kPoll)) return false;
   }
   stop();
   return false;
