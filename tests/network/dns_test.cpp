@@ -19,6 +19,7 @@ struct ReadCase {
   const char *joined;
 };
 
+// Presence flags keep their low byte: 0x101 is present, 0x100 absent.
 // clang-format off
 const ReadCase kReads[] = {
     {{kAbsent, 0, kAbsent, 0, kAbsent, 0}, {0, 0, 0}, "(null)"},
@@ -26,7 +27,7 @@ const ReadCase kReads[] = {
     {{0x0A000001, 1, 0x0A000002, 1, kAbsent, 0}, {0x0A000001, 0x0A000002, 0}, "10.0.0.1, 10.0.0.2"},
     {{0x0A000001, 1, kAbsent, 0, 0x0A000003, 1}, {0x0A000001, 0, 0x0A000003}, "10.0.0.1, 10.0.0.3"},
     {{0x0A000001, 1, 0, 1, 0x0A000003, 1}, {0x0A000001, 0, 0x0A000003}, "10.0.0.1, 10.0.0.3"},
-    {{0x01010101, 0x101, kAbsent, 0, kAbsent, 0}, {0x01010101, 0, 0}, "1.1.1.1"},
+    {{0x01010101, 0x101, 0x02020202, 0x100, kAbsent, 0}, {0x01010101, 0, 0}, "1.1.1.1"},
     {{0xFFFFFFFF, 1, 0xFFFFFFFF, 2, 0xFFFFFFFF, 255}, {0xFFFFFFFF, 0xFFFFFFFF, 0xFFFFFFFF},
      "255.255.255.255, 255.255.255.255, 255.255.255.255"},
 };
