@@ -85,13 +85,6 @@ class ScriptedServer {
   std::size_t callCount() const { return calls().size(); }
   void clearLog();
 
-  // The arguments of the last call of `procedure`, decoded with `codec`.
-  template <typename T>
-  Decoded<T> lastArgument(uint32_t procedure, bool_t (*codec)(XDR *, T *)) const {
-    auto received = callsOf(procedure);
-    return decode(codec, received.empty() ? Bytes{} : received.back().arguments);
-  }
-
   int connectionsAccepted() const;
   // Waits (bounded) until exactly `count` connections are open; true when reached.
   bool waitForOpenConnections(int count, std::chrono::milliseconds limit) const;
