@@ -118,7 +118,6 @@ TEST_F(ControlTest, EachFaultGivesTheLibrarysResultAndPassesOff) {
        bothCpuTemps, 16},
       {R"({"proc": "PlatformGetState", "kind": "close"})", platformState, 2},
       {R"({"proc": "PlatformGetState", "kind": "cut", "value": 10})", platformState, 2},
-      {R"({"proc": "GetSensorValue", "kind": "cut", "value": 30})", cpu0Temp, 2},
       {R"({"proc": "GetHostname", "kind": "garble"})", hostname, 2},
   };
   for (const auto &c : cases) {
