@@ -54,14 +54,6 @@ TEST_F(ConnectionTest, ConnectOnAThreadWithAHandleChangesNothing) {
   EXPECT_EQ(server.callsOf(kConfigure).size(), 1u);
 }
 
-TEST_F(ConnectionTest, RememberedHostAndProgramHoldForEveryThread) {
-  qelDisconnect();
-  static const char kHost[] = "127.0.0.1";
-  ASSERT_EQ(qelConnect(kHost, server.program()), RESULT_OK);
-  EXPECT_EQ(configureOnNewThread(), RESULT_OK);
-  EXPECT_EQ(server.callsOf(kConfigure).size(), 1u);
-}
-
 TEST_F(ConnectionTest, ProgramNumberZeroReadsQelprogid) {
   const std::string decimal = std::to_string(server.program());
   char hex[32];
