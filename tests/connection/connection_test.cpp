@@ -1,7 +1,7 @@
-// The per-thread connection under real conditions: results, remembered host and program, the
+// The per-thread connection under real conditions: results, the remembered program, the
 // QELPROGID override, the life of a thread's handle; then the management server going away
-// under the library, a reply that never comes, a broken connection under a large request, and
-// threads sharing one procedure.
+// under the library, a broken connection under a large request, and threads sharing one
+// procedure.
 #include <fcntl.h>
 
 #include <atomic>
@@ -134,18 +134,6 @@ TEST_F(ServerLossTest, ServerKilledDuringACallFailsItAndTheNextCallReachesItOnce
   EXPECT_EQ(qelConfigureServer(), RESULT_OK);
   EXPECT_EQ(back.connectionsAccepted(), 1);
   EXPECT_EQ(first->callCount(), 1u);
-}
-
-TEST_F(ServerLossTest, ReplyThatNeverComesFailsWithinTheHandlesTimeout) {
-  // A short total timeout on the handle stands in for the call timeout.
-  timeval shortTimeout{0, 200 * 1000};
-  ASSERT_TRUE(clnt_control(handle(), CLSET_TIMEOUT, reinterpret_cast<char *>(&shortTimeout)));
-  server.answerOnce(kConfigure, Reply::hang());
-  server.answer(kConfigure, Reply::integer(0));
-  EXPECT_EQ(qelConfigureServer(), RESULT_CALL_FAILED);
-  EXPECT_EQ(handle(), nullptr);
-  EXPECT_EQ(qelConfigureServer(), RESULT_OK);
-  EXPECT_EQ(server.connectionsAccepted(), 2);
 }
 
 TEST_F(ServerLossTest, LargeRequestOnAConnectionTheServerClosedFailsWithoutSigpipe) {
