@@ -29,7 +29,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
   switch (result) {
     case RESULT_OK: {
       if (calls.size() != 1) std::abort();
-      const auto sent = server.lastArgument(kSetDns, xdr_rpc_DNSState);
+      const auto sent = qel::test::decode(xdr_rpc_DNSState, calls[0].arguments);
       if (!sent.ok || !presentFromTheFirst(sent.value)) std::abort();
       break;
     }

@@ -16,10 +16,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
   const auto &operations = qel::test::operations();
   const qel::test::Operation &op = operations[data[0] % operations.size()];
   qel::test::ScriptedServer &server = qel::fuzz::fuzzServer();
-  for (std::size_t i = 0; i + 1 < op.procedures.size(); ++i) {
-    server.answer(op.procedures[i], Reply::body(op.before));
-  }
-  server.answer(op.procedures.back(), Reply::body(qel::test::Bytes(data + 1, data + size)));
+  qel::test::script(server, op, Reply::body(qel::test::Bytes(data + 1, data + size)));
 
   qel::test::Outputs out;
   const unsigned int result = op.call(out);

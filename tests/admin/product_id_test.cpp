@@ -1,6 +1,6 @@
-// The product name end to end. This program defines fopen itself; being the program, its
-// definition serves the library's call too and turns the map's fixed path into a file of the
-// test's own, so no map of the machine is read and no privilege is needed.
+// The product name end to end, and empty texts of the admin reads. This program defines fopen
+// itself; being the program, its definition serves the library's call too and turns the map's fixed
+// path into a file of the test's own, so no map of the machine is read and no privilege is needed.
 #include <dlfcn.h>
 
 #include <cerrno>
@@ -67,6 +67,7 @@ const Case kCases[] = {
 // clang-format on
 
 using ProductIdTest = ServerTest;
+using AdminTest = ServerTest;
 
 TEST_F(ProductIdTest, NameOfTheFirstMatchingLine) {
   for (const Case &c : kCases) {
@@ -87,6 +88,21 @@ TEST_F(ProductIdTest, NameOfTheFirstMatchingLine) {
     for (const auto &read : server.callsOf(2006))
       EXPECT_EQ(read.arguments, xdrString("product-id"));
   }
+}
+
+// Texts that arrive empty still come back as fresh heap strings of their own.
+constexpr uint32_t kGetPbm = 1050, kInternalState = 4000;
+
+TEST_F(AdminTest, EmptyTextsArriveAsFreshEmptyStrings) {
+  server.answer(kGetPbm, Reply::body(words({0, 0})));
+  char *pbm = nullptr;
+  ASSERT_EQ(qelGetPBMString(1, &pbm), RESULT_OK);
+  EXPECT_EQ(take(pbm), "");
+  server.answer(kInternalState, Reply::body(xdrString("")));
+  char *first = qelInternalState(), *second = qelInternalState();
+  EXPECT_NE(first, second) << "a fresh copy each time";
+  EXPECT_EQ(take(first), "");
+  EXPECT_EQ(take(second), "");
 }
 
 }  // namespace

@@ -1,11 +1,11 @@
-// The per-thread connection under real conditions: results, remembered host and program,
-// the QELPROGID override, and the life of a thread's handle.
+// The per-thread connection under real conditions: results, the remembered program, the
+// QELPROGID override, the life of a thread's handle; then the management server going away
+// under the library, a broken connection under a large request, and threads sharing one
+// procedure.
 #include <fcntl.h>
-#include <gtest/gtest.h>
-#include <unistd.h>
 
-#include <cstdlib>
-#include <cstring>
+#include <atomic>
+#include <csignal>
 #include <thread>
 
 #include "server_test.hpp"
@@ -15,34 +15,30 @@ namespace {
 
 constexpr uint32_t kConfigure = 2;
 
-// Restores QELPROGID as it was when the test started.
-class EnvironmentGuard {
- public:
-  EnvironmentGuard() {
-    if (const char *v = std::getenv("QELPROGID")) saved_ = v;
-  }
-  ~EnvironmentGuard() {
-    if (saved_.empty()) {
-      unsetenv("QELPROGID");
-    } else {
-      setenv("QELPROGID", saved_.c_str(), 1);
-    }
-  }
-
- private:
-  std::string saved_;
-};
-
 class ConnectionTest : public ServerTest {
  protected:
   void SetUp() override {
+    unsetenv("QELPROGID");
     ServerTest::SetUp();
     server.answer(kConfigure, Reply::integer(0));
   }
-  EnvironmentGuard environment;
+  void TearDown() override {
+    ServerTest::TearDown();
+    unsetenv("QELPROGID");
+  }
 };
 
-TEST_F(ConnectionTest, DisconnectGivesZeroThenNotConnected) {
+// The configure call made on a new thread of its own.
+unsigned int configureOnNewThread() {
+  unsigned int rc = 99;
+  std::thread([&] {
+    rc = qelConfigureServer();
+    qelDisconnect();
+  }).join();
+  return rc;
+}
+
+TEST_F(ConnectionTest, DisconnectGivesZeroThenNotConnectedAndCloses) {
   EXPECT_NE(handle(), nullptr);
   EXPECT_EQ(qelDisconnect(), RESULT_OK);
   EXPECT_EQ(qelDisconnect(), RESULT_NOT_CONNECTED);
@@ -58,78 +54,32 @@ TEST_F(ConnectionTest, ConnectOnAThreadWithAHandleChangesNothing) {
   EXPECT_EQ(server.callsOf(kConfigure).size(), 1u);
 }
 
-TEST_F(ConnectionTest, UnregisteredProgramGivesNotRegisteredAndWritesNothing) {
-  ScriptedServer other;  // a number known to be free once `other` is gone
-  const uint32_t unregistered = other.program();
-  other.shutDown();
-  qelDisconnect();
-  EXPECT_EQ(qelConnect(nullptr, unregistered), RESULT_NOT_REGISTERED);
-  EXPECT_EQ(handle(), nullptr);
-  EXPECT_EQ(qelConfigureServer(), RESULT_NOT_REGISTERED);
-  EXPECT_EQ(qelDisconnect(), RESULT_NOT_CONNECTED);
-  ASSERT_EQ(qelConnect(nullptr, server.program()), RESULT_OK);
-}
-
-TEST_F(ConnectionTest, RememberedHostAndProgramHoldForEveryThread) {
-  qelDisconnect();
-  static const char kHost[] = "127.0.0.1";
-  ASSERT_EQ(qelConnect(kHost, server.program()), RESULT_OK);
-  unsigned int fromOtherThread = 99;
-  std::thread([&] {
-    fromOtherThread = qelConfigureServer();
-    qelDisconnect();
-  }).join();
-  EXPECT_EQ(fromOtherThread, RESULT_OK);
-  EXPECT_EQ(server.callsOf(kConfigure).size(), 1u);
-  static const char kLocal[] = "localhost";
-  qelDisconnect();
-  ASSERT_EQ(qelConnect(kLocal, 0), RESULT_OK);
-}
-
-struct ProgIdCase {
-  const char *name;
-  std::string value;  // "" leaves the variable unset
-  bool reachesServer;
-};
-
 TEST_F(ConnectionTest, ProgramNumberZeroReadsQelprogid) {
   const std::string decimal = std::to_string(server.program());
   char hex[32];
   snprintf(hex, sizeof hex, "0x%X", server.program());
-  const ProgIdCase cases[] = {
-      {"decimal", decimal, true},
-      {"leading blanks and sign", "  +" + decimal, true},
-      {"hexadecimal reads as 0", hex, false},
-      {"not a number reads as 0", "abc", false},
-      {"unset keeps the remembered number", "", true},
+  const std::pair<std::string, bool> cases[] = {
+      {decimal, true}, {"  +" + decimal, true},
+      {hex, false},                 // hexadecimal reads as 0
+      {"abc", false},  {"", true},  // unset keeps the remembered number
   };
-  for (const ProgIdCase &c : cases) {
-    SCOPED_TRACE(c.name);
+  for (const auto &[value, reachesServer] : cases) {
+    SCOPED_TRACE(value);
     // Remember the server's program, then connect with 0 under the case's environment.
     qelDisconnect();
     unsetenv("QELPROGID");
     ASSERT_EQ(qelConnect(nullptr, server.program()), RESULT_OK);
     qelDisconnect();
-    if (!c.value.empty()) setenv("QELPROGID", c.value.c_str(), 1);
-    const unsigned int rc = qelConnect(nullptr, 0);
-    EXPECT_EQ(rc, c.reachesServer ? RESULT_OK : RESULT_NOT_REGISTERED);
+    if (!value.empty()) setenv("QELPROGID", value.c_str(), 1);
+    EXPECT_EQ(qelConnect(nullptr, 0), reachesServer ? RESULT_OK : RESULT_NOT_REGISTERED);
   }
 }
 
 TEST_F(ConnectionTest, ProgramFromEnvironmentIsRememberedForLaterThreads) {
   ScriptedServer other;
-  other.answer(kConfigure, Reply::integer(0));
   qelDisconnect();
   ASSERT_EQ(qelConnect(nullptr, other.program()), RESULT_OK);
   qelDisconnect();
-  const auto configureOnNewThread = [] {
-    unsigned int rc = 99;
-    std::thread([&] {
-      rc = qelConfigureServer();
-      qelDisconnect();
-    }).join();
-    return rc;
-  };
   // The environment wins over the remembered number, and is remembered itself.
   setenv("QELPROGID", std::to_string(server.program()).c_str(), 1);
   EXPECT_EQ(configureOnNewThread(), RESULT_OK);
@@ -142,6 +92,7 @@ TEST_F(ConnectionTest, ProgramFromEnvironmentIsRememberedForLaterThreads) {
 TEST_F(ConnectionTest, EndingThreadClosesItsConnection) {
   qelDisconnect();
   ASSERT_TRUE(server.waitForOpenConnections(0, std::chrono::seconds(5)));
+  // The thread ends without disconnecting: its handle's destructor must close the connection.
   std::thread([] { EXPECT_EQ(qelConfigureServer(), RESULT_OK); }).join();
   EXPECT_EQ(server.connectionsAccepted(), 2);
   EXPECT_TRUE(server.waitForOpenConnections(0, std::chrono::seconds(5)))
@@ -161,6 +112,83 @@ TEST(HostConnectionLock, KeepsErrnoAcrossLockAndUnlock) {
   errno = ECONNREFUSED;
   unlockSharedRPCConnectionMutex();
   EXPECT_EQ(errno, ECONNREFUSED);
+}
+
+using ServerLossTest = ServerTest;
+
+TEST_F(ServerLossTest, ServerKilledDuringACallFailsItAndTheNextCallReachesItOnceBack) {
+  auto first = std::make_unique<ScriptedServer>();
+  qelDisconnect();
+  ASSERT_EQ(qelConnect(nullptr, first->program()), RESULT_OK);
+  first->answerWith(kConfigure, [&](const ReceivedCall &) {
+    first->shutDown();
+    return Reply::hang();
+  });
+  EXPECT_EQ(qelConfigureServer(), RESULT_CALL_FAILED);
+  EXPECT_EQ(handle(), nullptr);
+  EXPECT_EQ(qelConfigureServer(), RESULT_NOT_REGISTERED) << "while it is down";
+
+  ScriptedServer back(first->program());
+  ASSERT_NE(back.port(), first->port());
+  back.answer(kConfigure, Reply::integer(0));
+  EXPECT_EQ(qelConfigureServer(), RESULT_OK);
+  EXPECT_EQ(back.connectionsAccepted(), 1);
+  EXPECT_EQ(first->callCount(), 1u);
+}
+
+TEST_F(ServerLossTest, LargeRequestOnAConnectionTheServerClosedFailsWithoutSigpipe) {
+  // The first write of a request longer than the socket's buffer is answered with a reset; the
+  // next write fails with EPIPE, which raises SIGPIPE in the writing thread. Either way the call
+  // fails with 2 and the caller's signal mask is as it was.
+  for (const bool callerBlocksSigpipe : {false, true}) {
+    SCOPED_TRACE(callerBlocksSigpipe ? "SIGPIPE blocked by the caller" : "SIGPIPE not blocked");
+    ScriptedServer closing;
+    qelDisconnect();
+    ASSERT_EQ(qelConnect(nullptr, closing.program()), RESULT_OK);
+    closing.answer(kConfigure, Reply::integer(0));
+    ASSERT_EQ(qelConfigureServer(), RESULT_OK);
+    closing.shutDown();
+    ASSERT_TRUE(closing.waitForOpenConnections(0, std::chrono::seconds(5)));
+
+    sigset_t pipe, after;
+    sigemptyset(&pipe);
+    sigaddset(&pipe, SIGPIPE);
+    pthread_sigmask(callerBlocksSigpipe ? SIG_BLOCK : SIG_UNBLOCK, &pipe, nullptr);
+    const std::string component(std::size_t{1} << 20, 'c');
+    EXPECT_EQ(qelSysGetESValuesForComponentXML(component.c_str(), nullptr), RESULT_CALL_FAILED);
+    EXPECT_EQ(handle(), nullptr);
+    pthread_sigmask(SIG_SETMASK, nullptr, &after);
+    EXPECT_EQ(sigismember(&after, SIGPIPE), callerBlocksSigpipe ? 1 : 0);
+    // A SIGPIPE held back by the caller stays for the caller; take it for the next case.
+    const timespec zero{0, 0};
+    sigtimedwait(&pipe, nullptr, &zero);
+    pthread_sigmask(SIG_UNBLOCK, &pipe, nullptr);
+  }
+}
+
+TEST_F(ServerLossTest, ThreadsCallingTheSameProcedureGetTheirOwnReplies) {
+  // The server echoes each call's component name back as the report.
+  server.answerWith(2004, [](const ReceivedCall &call) {
+    return Reply::body(concat({words({0}), call.arguments}));
+  });
+  std::atomic<int> mismatches{0};
+  std::vector<std::thread> threads;
+  for (int t = 0; t < 4; ++t) {
+    threads.emplace_back([&, t] {
+      for (int i = 0; i < 150; ++i) {
+        const std::string mine = "thread-" + std::to_string(t) + "-call-" + std::to_string(i);
+        char *report = nullptr;
+        if (qelSysGetSensorValuesForComponentXML(mine.c_str(), &report) != RESULT_OK ||
+            report == nullptr || mine != report) {
+          ++mismatches;
+        }
+        free(report);
+      }
+      qelDisconnect();
+    });
+  }
+  for (std::thread &thread : threads) thread.join();
+  EXPECT_EQ(mismatches.load(), 0);
 }
 
 }  // namespace

@@ -1,4 +1,5 @@
-// One interface's addresses, read and written numerically and as dotted-quad texts.
+// One interface's addresses, read and written numerically and as dotted-quad texts, and the
+// reset to default settings with the timeout it leaves on the thread's handle.
 #include <cstdlib>
 #include <cstring>
 #include <functional>
@@ -11,7 +12,7 @@ namespace qel::test {
 namespace {
 
 using InterfaceTest = ServerTest;
-constexpr uint32_t kGetIP = 1020, kSetIP = 1021;
+constexpr uint32_t kGetIP = 1020, kSetIP = 1021, kSetHostname = 1025, kReset = 1029;
 
 // A reply for interface 1: 10.0.0.2/255.255.255.0 through 10.0.0.1, with these flags, label
 // and hardware address bytes.
@@ -48,12 +49,6 @@ const ReadCase kReads[] = {
 };
 // clang-format on
 
-std::string text(char *copy) {
-  std::string value = copy != nullptr ? copy : "(null)";
-  std::free(copy);
-  return value;
-}
-
 TEST_F(InterfaceTest, ReadFillsTheRecordAndTheTexts) {
   for (const ReadCase &c : kReads) {
     SCOPED_TRACE(&c - kReads);
@@ -76,10 +71,10 @@ TEST_F(InterfaceTest, ReadFillsTheRecordAndTheTexts) {
     ASSERT_EQ(qelGetIP_Str(0, 1, &enabled, &dhcp, &address, &netmask, &gateway, &label, &hardware),
               RESULT_OK);
     EXPECT_EQ(std::vector({enabled, dhcp}), std::vector<int>({int(c.flags[0]), int(c.flags[4])}));
-    EXPECT_EQ(text(address), c.flags[1] ? "10.0.0.2" : "(null)");
-    EXPECT_EQ(text(netmask), c.flags[2] ? "255.255.255.0" : "(null)");
-    EXPECT_EQ(text(gateway), c.flags[3] ? "10.0.0.1" : "(null)");
-    EXPECT_EQ(text(label), c.label);
+    EXPECT_EQ(take(address), c.flags[1] ? "10.0.0.2" : "(null)");
+    EXPECT_EQ(take(netmask), c.flags[2] ? "255.255.255.0" : "(null)");
+    EXPECT_EQ(take(gateway), c.flags[3] ? "10.0.0.1" : "(null)");
+    EXPECT_EQ(take(label), c.label);
     ASSERT_NE(hardware, nullptr);
     EXPECT_EQ(std::memcmp(hardware, c.hardware.data(), c.hardware.size()), 0);
     std::free(hardware);
@@ -107,8 +102,6 @@ const std::tuple<std::function<unsigned int()>, unsigned int, Bytes> kWrites[] =
      0, sent({kIp, 0, 0, 1, 1, 1, 1, 0})},
     {[] { return qelSetIP(7, 3, 1, 7, &kIp, &kMask, &kGate, "t"); },
      0, sent({0, 0, 0, 1, 0, 0, 0, 1})},
-    {[] { return qelSetIP_Str(7, 3, 1, 0, "10.0.0.2", "255.255.255.0", "10.0.0.1", "t"); },
-     0, sent({kIp, kMask, kGate, 1, 1, 1, 1, 0})},
     {[] { return qelSetIP_Str(7, 3, 1, 0, nullptr, " 255.255.255.0", nullptr, "t"); },
      0, sent({0, kMask, 0, 1, 0, 1, 0, 0})},
     {[] { return qelSetIP_Str(7, 3, 1, 0, "0.0.0.0", nullptr, nullptr, "t"); },
@@ -121,6 +114,9 @@ const std::tuple<std::function<unsigned int()>, unsigned int, Bytes> kWrites[] =
     {[] { return qelSetIP_Str(7, 3, 1, 0, "10.0.0.2", "255.255.255.256", "10.0.0.1", "t"); },
      4, {}},
     {[] { return qelSetIP_Str(7, 3, 1, 0, "10.0.0.2", "255.255.255.0", "", "t"); }, 4, {}},
+    // Disabled, every given text is sent present: its address when it reads as one, else 0.
+    {[] { return qelSetIP_Str(7, 3, 0, 0, "10.0.0.2", "junk", nullptr, nullptr); },
+     0, sent({kIp, 0, 0, 0, 1, 1, 0, 0}, "")},
 };
 // clang-format on
 
@@ -133,9 +129,19 @@ TEST_F(InterfaceTest, WriteRules) {
     const auto calls = server.callsOf(kSetIP);
     EXPECT_EQ(calls.empty() ? Bytes{} : calls[0].arguments, request);
   }
-  // Disabled, every given text is sent present: its address when it reads as one, else 0.
-  ASSERT_EQ(qelSetIP_Str(7, 3, 0, 0, "10.0.0.2", "junk", nullptr, nullptr), RESULT_OK);
-  EXPECT_EQ(server.callsOf(kSetIP).back().arguments, sent({kIp, 0, 0, 0, 1, 1, 0, 0}, ""));
+}
+
+TEST_F(InterfaceTest, ResetLeavesItsTimeoutOnTheHandle) {
+  server.answer(kReset, Reply::integer(6));
+  server.answer(kSetHostname, Reply::integer(0));
+  const unsigned short selector = 0xBEEF;
+  ASSERT_EQ(qelResetToDefaultSettings(&selector), 6u);
+  EXPECT_EQ(server.callsOf(kReset).back().arguments, words({0xBEEF}));
+  ASSERT_EQ(qelSetHostname(0, "later"), RESULT_OK);
+  timeval timeout{-1, -1};
+  ASSERT_TRUE(clnt_control(handle(), CLGET_TIMEOUT, reinterpret_cast<char *>(&timeout)));
+  EXPECT_EQ(std::make_pair(timeout.tv_sec, timeout.tv_usec), std::make_pair(180L, 0L))
+      << "later calls of the thread keep it";
 }
 
 }  // namespace

@@ -1,15 +1,18 @@
 // What a host that runs for months meets: the port mapper restarting under it, and fork.
 #include <arpa/inet.h>
+#include <net/if.h>
 #include <pwd.h>
 #include <sched.h>
 #include <signal.h>
 #include <spawn.h>
+#include <sys/ioctl.h>
 #include <sys/mount.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
-#include "isolation.hpp"
+#include <cstring>
+
 #include "server_test.hpp"
 
 namespace qel::test {
@@ -23,7 +26,7 @@ enum Outcome { kSurvived, kFirstCall, kNotRefused, kNotBack, kDied, kNoSetUp = 1
 
 // Waits (bounded) until the loopback port mapper port accepts connections, or refuses them.
 bool portMapperAnswers(bool up) {
-  for (int attempt = 0; attempt < 1000; ++attempt) {
+  for (int attempt = 0; attempt < 1000; ++attempt, usleep(2000)) {
     const int s = socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
     sockaddr_in to{};
     to.sin_family = AF_INET;
@@ -32,73 +35,67 @@ bool portMapperAnswers(bool up) {
     const bool answered = connect(s, reinterpret_cast<sockaddr *>(&to), sizeof to) == 0;
     close(s);
     if (answered == up) return true;
-    usleep(2000);
   }
   return false;
 }
 
-// The machine's port mapper keeps its socket and its state under /run: this process gets a
-// /run of its own, so a port mapper started here shares nothing with it.
-bool privateRun() {
+// A network of its own with its loopback up, and a /run of its own (where the port mapper
+// keeps its socket and state): a port mapper started here shares nothing with the machine's.
+bool isolate() {
+  if (unshare(CLONE_NEWNET | CLONE_NEWNS) != 0) return false;
+  const int s = socket(AF_INET, SOCK_DGRAM | SOCK_CLOEXEC, 0);
+  ifreq request{};
+  std::strncpy(request.ifr_name, "lo", IFNAMSIZ - 1);
+  request.ifr_flags = IFF_UP | IFF_LOOPBACK | IFF_RUNNING;
+  const bool up = s >= 0 && ioctl(s, SIOCSIFFLAGS, &request) == 0;
+  close(s);
   const passwd *user = getpwnam("_rpc");
-  return unshare(CLONE_NEWNS) == 0 &&
-         mount(nullptr, "/", nullptr, MS_REC | MS_PRIVATE, nullptr) == 0 &&
+  return up && mount(nullptr, "/", nullptr, MS_REC | MS_PRIVATE, nullptr) == 0 &&
          mount("tmpfs", "/run", "tmpfs", 0, nullptr) == 0 && mkdir("/run/rpcbind", 0755) == 0 &&
          (user == nullptr || chown("/run/rpcbind", user->pw_uid, user->pw_gid) == 0);
 }
 
-// rpcbind in warm-start mode: a restart keeps the registrations.
-class PortMapper {
- public:
-  ~PortMapper() { stop(); }
-  bool start() {
-    char *argv[] = {const_cast<char *>("rpcbind"), const_cast<char *>("-w"),
-                    const_cast<char *>("-f"), nullptr};
-    return posix_spawn(&pid_, "/usr/sbin/rpcbind", nullptr, nullptr, argv, environ) == 0 &&
-           portMapperAnswers(true);
-  }
-  void stop() {
-    if (pid_ <= 0) return;
-    kill(pid_, SIGTERM);
-    waitpid(pid_, nullptr, 0);
-    pid_ = -1;
-  }
-
- private:
-  pid_t pid_ = -1;
-};
+// rpcbind in warm-start mode (a restart keeps the registrations); -1 when it did not start.
+pid_t startPortMapper() {
+  char *argv[] = {const_cast<char *>("rpcbind"), const_cast<char *>("-w"), const_cast<char *>("-f"),
+                  nullptr};
+  pid_t pid = -1;
+  const bool started = posix_spawn(&pid, "/usr/sbin/rpcbind", nullptr, nullptr, argv, environ) == 0;
+  return started && portMapperAnswers(true) ? pid : -1;
+}
+void stopPortMapper(pid_t pid) {
+  kill(pid, SIGTERM);
+  waitpid(pid, nullptr, 0);
+}
 
 // Connects, calls and disconnects while the port mapper is stopped and started three times.
 int portMapperRestarts() {
-  PortMapper portMapper;
-  if (!privateRun() || !portMapper.start()) return kNoSetUp;
+  pid_t portMapper = -1;
+  if (!isolate() || (portMapper = startPortMapper()) < 0) return kNoSetUp;
   ScriptedServer server;
   server.answer(kConfigure, Reply::integer(0));
   for (int round = 0; round < 3; ++round) {
     if (qelConnect(nullptr, server.program()) != 0 || qelConfigureServer() != 0) return kFirstCall;
     qelDisconnect();
-    portMapper.stop();
+    stopPortMapper(portMapper);
     if (qelConfigureServer() != 12) return kNotRefused;
-    if (!portMapper.start()) return kNoSetUp;
+    if ((portMapper = startPortMapper()) < 0) return kNoSetUp;
     if (qelConfigureServer() != 0) return kNotBack;
     qelDisconnect();
   }
+  stopPortMapper(portMapper);
   return kSurvived;
-}
-
-// Runs `scenario` in a child process: an abort there is an outcome, not the end of the test.
-int inOwnProcess(int (*scenario)()) {
-  const pid_t child = fork();
-  if (child == 0) _exit(scenario());
-  int status = 0;
-  waitpid(child, &status, 0);
-  return WIFEXITED(status) ? WEXITSTATUS(status) : kDied;
 }
 
 TEST(PortMapperRestart, ConnectionsAreRefusedWhileItIsDownAndWorkOnceItIsBack) {
   if (access("/usr/sbin/rpcbind", X_OK) != 0) GTEST_SKIP() << "rpcbind is not installed";
-  const int outcome = inEmptyNetwork([] { return inOwnProcess(portMapperRestarts); });
-  if (outcome < 0 || outcome == kNoSetUp) {
+  // In a process of its own: an abort there is an outcome, not the end of the test.
+  const pid_t child = fork();
+  if (child == 0) _exit(portMapperRestarts());
+  int status = 0;
+  waitpid(child, &status, 0);
+  const int outcome = WIFEXITED(status) ? WEXITSTATUS(status) : kDied;
+  if (outcome == kNoSetUp) {
     GTEST_SKIP() << "a private network, /run and port mapper cannot be set up here";
   }
   EXPECT_EQ(outcome, kSurvived) << "1 first call failed, 2 not refused while down, "

@@ -1,57 +1,56 @@
 // The library against qel-simd as a process: every operation of the catalogue is understood and
-// answered, from many threads at once, and what is set is read back.
-#include <atomic>
+// answered, from many threads at once, and what is set is read back (the DNS servers and the
+// console settings in the command-line tool's lines).
 #include <thread>
 #include <vector>
 
 #include "operations.hpp"
-#include "simd_test.hpp"
+#include "server_test.hpp"
+#include "simd_process.hpp"
 
 namespace qel::test {
 namespace {
 
-using SimdEndToEnd = SimdTest;
+// A qel-simd of its own per test, from its built-in scenario.
+class SimdEndToEnd : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    ASSERT_TRUE(server.start());
+    qelDisconnect();
+    ASSERT_EQ(qelConnect(nullptr, server.program()), RESULT_OK);
+  }
+  void TearDown() override { qelDisconnect(); }
+  SimdProcess server;
+};
 
-// Whether `op` leaves the server serving the same way (stopping it does not).
-bool repeatable(const Operation &op) { return op.convention != Convention::kStop; }
-
-// Runs every operation once on the calling thread; counts the calls that got no reply or lost
-// the handle, naming them in `failed`.
-int runCatalogue(std::string *failed) {
-  int lost = 0;
+// Runs every operation but the stop once on the calling thread; names the calls that got no
+// reply or lost the handle.
+std::string runCatalogue() {
+  std::string failed;
   for (const Operation &op : operations()) {
-    if (!repeatable(op)) continue;
+    if (op.convention == Convention::kStop) continue;
     Outputs out;
-    const unsigned int result = op.call(out);
-    const bool kept = pthread_getspecific(qel_tsd_key) != nullptr;
-    if (result == RESULT_CALL_FAILED || !kept) {
-      ++lost;
-      if (failed != nullptr) *failed += std::string(op.name) + " ";
+    if (op.call(out) == RESULT_CALL_FAILED || handle() == nullptr) {
+      failed += std::string(op.name) + " ";
       qelConnect(nullptr, 0);
     }
   }
-  return lost;
+  return failed;
 }
 
-TEST_F(SimdEndToEnd, EveryOperationIsAnsweredAndKeepsTheHandle) {
-  std::string failed;
-  EXPECT_EQ(runCatalogue(&failed), 0) << failed;
-  EXPECT_EQ(qelStopServer(), RESULT_OK);
-  EXPECT_EQ(server.waitForExit(std::chrono::seconds(10)), 0);
-}
-
-TEST_F(SimdEndToEnd, ManyThreadsAtOnceAreAllAnswered) {
-  std::atomic<int> lost{0};
+TEST_F(SimdEndToEnd, EveryOperationIsAnsweredFromManyThreadsAndTheStopEndsTheServer) {
+  std::vector<std::string> failed(16);
   std::vector<std::thread> threads;
-  for (int t = 0; t < 16; ++t) {
-    threads.emplace_back([&] {
-      if (qelConnect(nullptr, 0) != RESULT_OK) ++lost;
-      lost += runCatalogue(nullptr);
+  for (std::string &mine : failed) {
+    threads.emplace_back([&mine] {
+      mine = qelConnect(nullptr, 0) != RESULT_OK ? "connect" : runCatalogue();
       qelDisconnect();
     });
   }
   for (std::thread &thread : threads) thread.join();
-  EXPECT_EQ(lost.load(), 0);
+  for (const std::string &mine : failed) EXPECT_EQ(mine, "");
+  EXPECT_EQ(qelStopServer(), RESULT_OK);
+  EXPECT_EQ(server.waitForExit(std::chrono::seconds(10)), 0);
 }
 
 TEST_F(SimdEndToEnd, WhatIsSetIsReadBack) {
@@ -68,22 +67,10 @@ TEST_F(SimdEndToEnd, WhatIsSetIsReadBack) {
   EXPECT_EQ(info.netmask, 0xFFFFFF80u);
   EXPECT_STREQ(info.label, "mgmt0");
 
-  ASSERT_EQ(qelSetDNS_Str(0, "192.0.2.1, 192.0.2.3", "search example"), RESULT_OK);
-  char *servers = nullptr, *text = nullptr;
-  ASSERT_EQ(qelGetDNS_Str(0, &servers, &text), RESULT_OK);
-  EXPECT_EQ(take(servers), "192.0.2.1, 192.0.2.3");
-  EXPECT_EQ(take(text), "search example");
-
+  char *text = nullptr;
   ASSERT_EQ(qelSetHostname(0, "sp-lab"), RESULT_OK);
   ASSERT_EQ(qelGetHostname(0, &text), RESULT_OK);
   EXPECT_EQ(take(text), "sp-lab");
-
-  ASSERT_EQ(qelSysSetConsoleConfig(9600, 7, 2, 2, 4294967295ul), RESULT_OK);
-  int c[4] = {};
-  unsigned long wide = 0;
-  ASSERT_EQ(qelSysGetConsoleConfig(&c[0], &c[1], &c[2], &c[3], &wide), RESULT_OK);
-  EXPECT_EQ(std::vector<int>(c, c + 4), (std::vector<int>{9600, 7, 2, 2}));
-  EXPECT_EQ(wide, 4294967295ul);
 
   const SensorThresholds set{1, 1, 1, 1, 10.0f, 20.0f, 80.0f, 90.0f};
   ASSERT_EQ(qelSysSetSensorThresholds("cpu0-temp", &set), RESULT_OK);

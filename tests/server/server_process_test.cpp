@@ -11,6 +11,7 @@
 #include <thread>
 
 #include "qel.h"
+#include "scripted_server.hpp"
 #include "simd_process.hpp"
 
 namespace qel::test {
@@ -19,20 +20,21 @@ namespace {
 TEST(SimdProcess, BadScenarioExitsWithStatus2AndEveryEndRemovesTheRegistration) {
   const std::string path = ::testing::TempDir() + "bad_scenario.json";
   std::ofstream(path) << R"({"hostname": "x", "interfaces": 3})";
-  const uint32_t program = SimdProcess::freeProgram();
+  const uint32_t program = freeProgram();
   std::string errors;
-  EXPECT_EQ(SimdProcess::run(
-                {"--foreground", "--program", std::to_string(program), "--scenario", path}, errors),
-            2);
+  EXPECT_EQ(
+      SimdProcess::run("--foreground --program " + std::to_string(program) + " --scenario " + path,
+                       errors),
+      2);
   EXPECT_NE(errors.find(path + ": interfaces: expected an array"), std::string::npos) << errors;
-  EXPECT_FALSE(SimdProcess::registered(program));
+  EXPECT_FALSE(registered(program));
   for (int way : {0, SIGTERM, SIGINT}) {
     SimdProcess server;
     ASSERT_TRUE(server.start());
     ASSERT_EQ(qelConnect(nullptr, server.program()), RESULT_OK);
     EXPECT_EQ(way == 0 ? qelStopServer() : static_cast<unsigned>(kill(server.pid(), way)), 0u);
     EXPECT_EQ(server.waitForExit(std::chrono::seconds(10)), 0) << way;
-    EXPECT_FALSE(SimdProcess::registered(server.program())) << way;
+    EXPECT_FALSE(registered(server.program())) << way;
     qelDisconnect();
   }
 }
@@ -55,11 +57,11 @@ TEST(SimdProcess, TellsTheServiceManagerOnceRegistered) {
     setsockopt(manager, SOL_SOCKET, SO_RCVTIMEO, &limit, sizeof limit);
     setenv("NOTIFY_SOCKET", name.c_str(), 1);
     SimdProcess server;
-    const uint32_t program = SimdProcess::freeProgram();
+    const uint32_t program = freeProgram();
     std::thread starting([&] { server.start(program); });
     char message[32] = {};
     const ssize_t got = recv(manager, message, sizeof message, 0);
-    const bool registeredWhenReady = SimdProcess::registered(program);
+    const bool registeredWhenReady = registered(program);
     starting.join();
     unsetenv("NOTIFY_SOCKET");
     close(manager);

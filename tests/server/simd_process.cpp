@@ -1,23 +1,20 @@
 #include "simd_process.hpp"
 
-#include <arpa/inet.h>
-#include <netinet/in.h>
-#include <rpc/pmap_clnt.h>
-#include <rpc/rpc.h>
 #include <signal.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
-#include <random>
+#include <cstdio>
 #include <thread>
+
+#include "scripted_server.hpp"
 
 namespace qel::test {
 
 namespace {
 
 constexpr auto kPoll = std::chrono::milliseconds(20);
-constexpr auto kStartLimit = std::chrono::seconds(10);
-constexpr auto kStopLimit = std::chrono::seconds(10);
+constexpr auto kStartLimit = std::chrono::seconds(10), kStopLimit = kStartLimit;
 
 int exitStatus(int status) { return WIFEXITED(status) ? WEXITSTATUS(status) : -1; }
 
@@ -36,21 +33,6 @@ int exitStatus(int status) { return WIFEXITED(status) ? WEXITSTATUS(status) : -1
 
 SimdProcess::~SimdProcess() { stop(); }
 
-bool SimdProcess::registered(uint32_t program) {
-  sockaddr_in address{};
-  address.sin_family = AF_INET;
-  address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-  return pmap_getport(&address, program, 1, IPPROTO_TCP) != 0;
-}
-
-uint32_t SimdProcess::freeProgram() {
-  static thread_local std::mt19937 random{std::random_device{}()};
-  std::uniform_int_distribution<uint32_t> transient(0x40000000u, 0x5FFFFFFFu);
-  uint32_t program = transient(random);
-  while (registered(program)) program = transient(random);
-  return program;
-}
-
 bool SimdProcess::start(uint32_t program, const std::vector<std::string> &extraArgs) {
   stop();
   program_ = program != 0 ? program : freeProgram();
@@ -60,15 +42,10 @@ bool SimdProcess::start(uint32_t program, const std::vector<std::string> &extraA
   pid_ = fork();
   if (pid_ == 0) execServer(args);
   if (pid_ < 0) return false;
-  const auto deadline = std::chrono::steady_clock::now() + kStartLimit;
-  while (std::chrono::steady_clock::now() < deadline) {
+  for (auto end = std::chrono::steady_clock::now() + kStartLimit;
+       std::chrono::steady_clock::now() < end;) {
     if (registered(program_)) return true;
-    int status = 0;
-    if (waitpid(pid_, &status, WNOHANG) == pid_) {
-      pid_ = -1;
-      return false;
-    }
-    std::this_thread::sleep_for(kPoll);
+    if (waitForExit(kPoll)) return false;
   }
   stop();
   return false;
@@ -98,29 +75,13 @@ int SimdProcess::stop() {
   return -1;
 }
 
-// stderr goes to a file rather than a pipe: a server that detaches keeps it open.
-int SimdProcess::run(const std::vector<std::string> &args, std::string &errors) {
-  char path[] = "/tmp/qel-simd-stderr-XXXXXX";
-  const int file = mkstemp(path);
-  if (file < 0) return -1;
-  unlink(path);
-  const pid_t child = fork();
-  if (child == 0) {
-    dup2(file, STDERR_FILENO);
-    execServer(args);
-  }
-  int status = 0;
-  const bool ended = child > 0 && waitpid(child, &status, 0) == child;
-  errors.clear();
+int SimdProcess::run(const std::string &args, std::string &output) {
+  FILE *pipe = popen((QEL_SIMD_PATH " " + args + " 2>&1").c_str(), "r");
+  if (pipe == nullptr) return -1;
+  output.clear();
   char buffer[512];
-  for (off_t at = 0;;) {
-    const ssize_t n = pread(file, buffer, sizeof buffer, at);
-    if (n <= 0) break;
-    errors.append(buffer, static_cast<std::size_t>(n));
-    at += n;
-  }
-  close(file);
-  return ended ? exitStatus(status) : -1;
+  for (std::size_t n; (n = fread(buffer, 1, sizeof buffer, pipe)) > 0;) output.append(buffer, n);
+  return exitStatus(pclose(pipe));
 }
 
 }  // namespace qel::test

@@ -31,13 +31,9 @@ class SimdProcess {
   uint32_t program() const { return program_; }
   pid_t pid() const { return pid_; }
 
-  // True when `program` version 1 over TCP is registered with the local port mapper.
-  static bool registered(uint32_t program);
-  // A random program number from the transient range that nothing has registered.
-  static uint32_t freeProgram();
-  // Runs the server with `args` to its end: its exit status (-1 when killed), with what it
-  // wrote to stderr.
-  static int run(const std::vector<std::string> &args, std::string &errors);
+  // Runs the server with `args` (words split at blanks) to its end: its exit status (-1 when
+  // killed), with what it wrote.
+  static int run(const std::string &args, std::string &output);
 
  private:
   pid_t pid_ = -1;

@@ -1,18 +1,47 @@
-// The simulated SP without the RPC layer, as steps run in order on one state: what only the
-// model shows (off readings, set values kept, names escaped in XML); codes and settings the
-// library reads back are checked through the library against the server.
+// The simulated SP without the RPC layer: scenario files refused with a message naming the field
+// and the problem, and steps run in order on one state for what only the model shows (off
+// readings, set values kept, names escaped in XML); codes and settings the library reads back
+// are checked through the library against the server.
 #include "server/sp_state.hpp"
 
 #include <gtest/gtest.h>
 
+#include <fstream>
 #include <functional>
+#include <nlohmann/json.hpp>
 #include <sstream>
 
 #include "server/log.hpp"
 #include "server/reports.hpp"
+#include "server/scenario.hpp"
 
 namespace qel::simd {
 namespace {
+
+using nlohmann::json;
+
+// Each spoils the shipped scenario one way; the message follows "test.json: ".
+// clang-format off
+const std::pair<std::function<void(json &)>, const char *> kSpoilt[] = {
+    {[](json &d) { d.erase("hostname"); }, "(top level): missing required field \"hostname\""},
+    {[](json &d) { d["interfaces"][0]["ipAddress"] = "192.0.2.300"; }, "interfaces[0].ipAddress: \"192.0.2.300\" is not a dotted-quad IPv4 address"},
+    {[](json &d) { d["sensors"][0]["component"] = "gpu7"; }, "sensors[0].component: no component named \"gpu7\""},
+    {[](json &d) { d["fan"]["minimumDuty"] = 90; d["fan"]["maximumDuty"] = 40; }, "fan.minimumDuty: must not exceed maximumDuty"},
+};
+// clang-format on
+
+TEST(ScenarioFile, SpoiltFilesAreRejectedNamingFieldAndProblem) {
+  for (const auto &[spoil, message] : kSpoilt) {
+    json document = json::parse(std::ifstream(QEL_EXAMPLE_SCENARIO));
+    spoil(document);
+    try {
+      parseScenario(document.dump(), "test.json");
+      ADD_FAILURE() << "loaded: " << message;
+    } catch (const ScenarioError &error) {
+      EXPECT_EQ(std::string(error.what()), std::string("test.json: ") + message);
+    }
+  }
+}
 
 // Deterministic readings: no wander and no boot delay.
 constexpr const char *kScenario = R"({

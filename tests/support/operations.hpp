@@ -11,7 +11,7 @@
 #include <vector>
 
 #include "qel.h"
-#include "xdr_bytes.hpp"
+#include "scripted_server.hpp"
 
 namespace qel::test {
 
@@ -36,16 +36,12 @@ class Outputs {
   // A slot that a good reply fills with `expected`.
   template <typename T>
   T *value(T expected) {
-    T *place = slot<T>();
-    checks_.push_back([place, expected] { return std::memcmp(place, &expected, sizeof(T)) == 0; });
-    return place;
+    return check<T>([expected](T *at) { return std::memcmp(at, &expected, sizeof(T)) == 0; });
   }
   // A slot that a good reply must write, with no one value expected.
   template <typename T>
   T *filled() {
-    T *place = slot<T>();
-    checks_.push_back([place] { return !poisoned(place, sizeof(T)); });
-    return place;
+    return check<T>([](T *at) { return !poisoned(at, sizeof(T)); });
   }
   char **text(const char *expected);
   unsigned char **block();
@@ -61,6 +57,12 @@ class Outputs {
 
  private:
   static bool poisoned(const void *place, std::size_t size);
+  template <typename T>
+  T *check(std::function<bool(T *)> holds) {
+    T *place = slot<T>();
+    checks_.push_back([place, holds] { return holds(place); });
+    return place;
+  }
   alignas(16) unsigned char block_[1024];
   std::size_t used_ = 0;
   std::vector<std::function<bool()>> checks_;
@@ -97,5 +99,9 @@ struct Operation {
 };
 
 const std::vector<Operation> &operations();
+
+// Answers the earlier procedures of `op` with their good reply, and its own with `reply`
+// (`once`: for the next call only).
+void script(ScriptedServer &server, const Operation &op, const Reply &reply, bool once = false);
 
 }  // namespace qel::test

@@ -7,27 +7,37 @@
 #include <sys/socket.h>
 #include <unistd.h>
 
-#include <cstring>
 #include <random>
 #include <stdexcept>
 
 namespace qel::test {
 namespace {
 
-constexpr uint32_t kLastFragment = 0x80000000u;
-constexpr uint32_t kCall = 0;
-constexpr uint32_t kReply = 1;
-constexpr uint32_t kAccepted = 0;
-constexpr uint32_t kSuccess = 0;
-constexpr uint32_t kProcUnavail = 3;
-constexpr uint32_t kGarbageArgs = 4;
+constexpr uint32_t kLastFragment = 0x80000000u, kCall = 0, kReply = 1, kAccepted = 0, kSuccess = 0,
+                   kProcUnavail = 3;
+
+sockaddr_in loopback() {
+  sockaddr_in address{};
+  address.sin_family = AF_INET;
+  address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+  return address;
+}
+
+uint32_t wordAt(const Bytes &bytes, std::size_t at) {
+  return (uint32_t{bytes[at]} << 24) | (uint32_t{bytes[at + 1]} << 16) |
+         (uint32_t{bytes[at + 2]} << 8) | bytes[at + 3];
+}
 
 bool readAll(int fd, uint8_t *data, std::size_t size) {
-  while (size > 0) {
-    const ssize_t n = recv(fd, data, size, 0);
-    if (n <= 0) return false;
-    data += n;
-    size -= static_cast<std::size_t>(n);
+  for (ssize_t n; size > 0; data += n, size -= static_cast<std::size_t>(n)) {
+    if ((n = recv(fd, data, size, 0)) <= 0) return false;
+  }
+  return true;
+}
+
+bool sendAll(int fd, const uint8_t *data, std::size_t size, int flags) {
+  for (ssize_t n; size > 0; data += n, size -= static_cast<std::size_t>(n)) {
+    if ((n = send(fd, data, size, flags | MSG_NOSIGNAL)) <= 0) return false;
   }
   return true;
 }
@@ -36,91 +46,41 @@ bool readAll(int fd, uint8_t *data, std::size_t size) {
 bool readRecord(int fd, Bytes &record) {
   record.clear();
   for (;;) {
-    uint8_t mark[4];
-    if (!readAll(fd, mark, 4)) return false;
-    const uint32_t header =
-        (uint32_t{mark[0]} << 24) | (uint32_t{mark[1]} << 16) | (uint32_t{mark[2]} << 8) | mark[3];
-    const std::size_t length = header & ~kLastFragment;
-    const std::size_t start = record.size();
+    Bytes mark(4);
+    if (!readAll(fd, mark.data(), 4)) return false;
+    const std::size_t start = record.size(), length = wordAt(mark, 0) & ~kLastFragment;
     record.resize(start + length);
-    if (length > 0 && !readAll(fd, record.data() + start, length)) return false;
-    if (header & kLastFragment) return true;
+    if (!readAll(fd, record.data() + start, length)) return false;
+    if (mark[0] & 0x80) return true;
   }
 }
 
-// Sends a record made of `head` then `tail` in one fragment, gathered straight from both:
-// a large scripted result is not copied on its way out.
+// Sends `head` then `tail` as one fragment; a large scripted result is not copied on its way.
 bool writeRecord(int fd, const Bytes &head, const Bytes &tail = {}) {
-  const uint32_t mark = htonl(kLastFragment | static_cast<uint32_t>(head.size() + tail.size()));
-  iovec parts[] = {{const_cast<uint32_t *>(&mark), sizeof mark},
-                   {const_cast<uint8_t *>(head.data()), head.size()},
-                   {const_cast<uint8_t *>(tail.data()), tail.size()}};
-  msghdr message{};
-  message.msg_iov = parts;
-  message.msg_iovlen = 3;
-  while (message.msg_iovlen > 0) {
-    ssize_t sent = sendmsg(fd, &message, MSG_NOSIGNAL);
-    if (sent <= 0) return false;
-    while (message.msg_iovlen > 0 && static_cast<std::size_t>(sent) >= message.msg_iov->iov_len) {
-      sent -= static_cast<ssize_t>(message.msg_iov->iov_len);
-      ++message.msg_iov;
-      --message.msg_iovlen;
-    }
-    if (message.msg_iovlen > 0) {
-      message.msg_iov->iov_base = static_cast<uint8_t *>(message.msg_iov->iov_base) + sent;
-      message.msg_iov->iov_len -= static_cast<std::size_t>(sent);
-    }
-  }
-  return true;
-}
-
-class Reader {
- public:
-  explicit Reader(const Bytes &bytes) : bytes_(bytes) {}
-  bool word(uint32_t &out) {
-    if (pos_ + 4 > bytes_.size()) return false;
-    out = (uint32_t{bytes_[pos_]} << 24) | (uint32_t{bytes_[pos_ + 1]} << 16) |
-          (uint32_t{bytes_[pos_ + 2]} << 8) | bytes_[pos_ + 3];
-    pos_ += 4;
-    return true;
-  }
-  bool skipOpaqueAuth() {
-    uint32_t flavor, length;
-    if (!word(flavor) || !word(length)) return false;
-    const std::size_t padded = (length + 3u) & ~3u;
-    if (pos_ + padded > bytes_.size()) return false;
-    pos_ += padded;
-    return true;
-  }
-  Bytes rest() const { return Bytes(bytes_.begin() + static_cast<long>(pos_), bytes_.end()); }
-
- private:
-  const Bytes &bytes_;
-  std::size_t pos_ = 0;
-};
-
-uint32_t unusedProgramNumber() {
-  std::random_device seed;
-  std::mt19937 generator(seed());
-  std::uniform_int_distribution<uint32_t> transient(0x40000000u, 0x5FFFFFFFu);
-  for (;;) {
-    const uint32_t candidate = transient(generator);
-    sockaddr_in loopback{};
-    loopback.sin_family = AF_INET;
-    loopback.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    if (pmap_getport(&loopback, candidate, 1, IPPROTO_TCP) == 0) return candidate;
-  }
+  const Bytes first =
+      concat({words({kLastFragment | static_cast<uint32_t>(head.size() + tail.size())}), head});
+  return sendAll(fd, first.data(), first.size(), tail.empty() ? 0 : MSG_MORE) &&
+         sendAll(fd, tail.data(), tail.size(), 0);
 }
 
 }  // namespace
 
-ScriptedServer::ScriptedServer() : ScriptedServer(unusedProgramNumber()) {}
+bool registered(uint32_t program) {
+  sockaddr_in address = loopback();
+  return pmap_getport(&address, program, 1, IPPROTO_TCP) != 0;
+}
+
+uint32_t freeProgram() {
+  static thread_local std::mt19937 random{std::random_device{}()};
+  std::uniform_int_distribution<uint32_t> transient(0x40000000u, 0x5FFFFFFFu);
+  uint32_t program = transient(random);
+  while (registered(program)) program = transient(random);
+  return program;
+}
 
 ScriptedServer::ScriptedServer(uint32_t program) : program_(program) {
   listener_ = socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
-  sockaddr_in address{};
-  address.sin_family = AF_INET;
-  address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+  sockaddr_in address = loopback();
   socklen_t length = sizeof address;
   if (listener_ < 0 || bind(listener_, reinterpret_cast<sockaddr *>(&address), length) != 0 ||
       listen(listener_, 128) != 0 ||
@@ -164,23 +124,18 @@ void ScriptedServer::acceptLoop() {
       if (fd >= 0) close(fd);
       return;
     }
-    reapFinishedWorkers();
+    // A worker marks itself finished as its last step under the lock: joining it here waits
+    // only for its thread to return.
+    workers_.remove_if([](Worker &worker) {
+      if (worker.finished) worker.thread.join();
+      return worker.finished;
+    });
     const int id = ++accepted_;
     ++open_;
     connectionFds_.push_back(fd);
     Worker &worker = workers_.emplace_back();
     worker.thread = std::thread([this, fd, id, &worker] { serve(fd, id, worker); });
   }
-}
-
-// Called with mutex_ held. A worker marks itself finished as its last step under the lock, so
-// joining it here waits only for its thread to return.
-void ScriptedServer::reapFinishedWorkers() {
-  workers_.remove_if([](Worker &worker) {
-    if (!worker.finished) return false;
-    worker.thread.join();
-    return true;
-  });
 }
 
 void ScriptedServer::serve(int fd, int id, Worker &self) {
@@ -199,10 +154,11 @@ std::shared_ptr<const Reply> ScriptedServer::nextReply(const ReceivedCall &call)
   Responder responder;
   {
     std::lock_guard lock(mutex_);
-    auto queued = queued_.find(call.procedure);
-    if (queued != queued_.end() && !queued->second.empty()) {
-      auto reply = std::make_shared<const Reply>(std::move(queued->second.front()));
-      queued->second.pop_front();
+    if (keepLog_) log_.push_back(call);
+    auto &queued = queued_[call.procedure];
+    if (!queued.empty()) {
+      auto reply = std::make_shared<const Reply>(std::move(queued.front()));
+      queued.pop_front();
       return reply;
     }
     auto standing = standing_.find(call.procedure);
@@ -220,59 +176,44 @@ void ScriptedServer::answerWith(uint32_t procedure,
   };
 }
 
-// The same reply object serves every call: nothing is copied per call.
 void ScriptedServer::answer(uint32_t procedure, Reply reply) {
   std::lock_guard lock(mutex_);
   standing_[procedure] = [shared = std::make_shared<const Reply>(std::move(reply))](
                              const ReceivedCall &) { return shared; };
 }
 
-// Answers one call; false ends the connection.
-bool ScriptedServer::handle(int fd, const Bytes &record, int id) {
-  Reader reader(record);
-  uint32_t xid, type, rpcVersion;
-  ReceivedCall call;
-  call.connection = id;
-  if (!reader.word(xid) || !reader.word(type) || type != kCall || !reader.word(rpcVersion) ||
-      !reader.word(call.program) || !reader.word(call.version) || !reader.word(call.procedure) ||
-      !reader.skipOpaqueAuth() || !reader.skipOpaqueAuth()) {
-    return false;
-  }
-  call.arguments = reader.rest();
-  const std::shared_ptr<const Reply> next = nextReply(call);
-  const Reply &reply = *next;
-  {
-    std::lock_guard lock(mutex_);
-    if (keepLog_) log_.push_back(call);
-  }
-
-  Bytes message = words({xid, kReply});
-  const Bytes acceptedHeader = words({kAccepted, AUTH_NONE, 0});
-  switch (reply.kind) {
-    case Reply::Kind::kDrop:
-      return false;
-    case Reply::Kind::kHang: {
-      // Keep the connection open, unanswered, until the client gives up or the server stops.
-      uint8_t ignored;
-      while (recv(fd, &ignored, 1, 0) > 0) {
-      }
-      return false;
-    }
-    case Reply::Kind::kProcUnavail:
-    case Reply::Kind::kGarbageArgs:
-      message =
-          concat({message, acceptedHeader,
-                  words({reply.kind == Reply::Kind::kProcUnavail ? kProcUnavail : kGarbageArgs})});
-      break;
-    case Reply::Kind::kBody:
-      return writeRecord(fd, concat({message, acceptedHeader, words({kSuccess})}), reply.bytes);
-  }
-  return writeRecord(fd, message);
-}
-
 void ScriptedServer::answerOnce(uint32_t procedure, Reply reply) {
   std::lock_guard lock(mutex_);
   queued_[procedure].push_back(std::move(reply));
+}
+
+// Answers one call; false ends the connection.
+bool ScriptedServer::handle(int fd, const Bytes &record, int id) {
+  // xid, message type, RPC version, program, version, procedure, credentials, verifier.
+  std::size_t at = 24;
+  for (int auth = 0; auth < 2; ++auth) {
+    if (at + 8 > record.size()) return false;
+    at += 8 + ((std::size_t{wordAt(record, at + 4)} + 3) & ~std::size_t{3});
+  }
+  if (wordAt(record, 4) != kCall || at > record.size()) return false;
+  const ReceivedCall call{wordAt(record, 12), wordAt(record, 16), wordAt(record, 20),
+                          Bytes(record.begin() + static_cast<long>(at), record.end()), id};
+  const std::shared_ptr<const Reply> reply = nextReply(call);
+  const Bytes head = words({wordAt(record, 0), kReply, kAccepted, AUTH_NONE, 0});
+  switch (reply->kind) {
+    case Reply::Kind::kDrop:
+      return false;
+    case Reply::Kind::kHang:
+      // Keep the connection open, unanswered, until the client gives up or the server stops.
+      for (uint8_t ignored; recv(fd, &ignored, 1, 0) > 0;) {
+      }
+      return false;
+    case Reply::Kind::kProcUnavail:
+      return writeRecord(fd, concat({head, words({kProcUnavail})}));
+    case Reply::Kind::kBody:
+      break;
+  }
+  return writeRecord(fd, concat({head, words({kSuccess})}), reply->bytes);
 }
 
 void ScriptedServer::keepLog(bool keep) {
@@ -286,17 +227,9 @@ std::vector<ReceivedCall> ScriptedServer::calls() const {
 }
 
 std::vector<ReceivedCall> ScriptedServer::callsOf(uint32_t procedure) const {
-  std::lock_guard lock(mutex_);
-  std::vector<ReceivedCall> matching;
-  for (const ReceivedCall &call : log_) {
-    if (call.procedure == procedure) matching.push_back(call);
-  }
+  std::vector<ReceivedCall> matching = calls();
+  std::erase_if(matching, [&](const ReceivedCall &call) { return call.procedure != procedure; });
   return matching;
-}
-
-std::size_t ScriptedServer::callCount() const {
-  std::lock_guard lock(mutex_);
-  return log_.size();
 }
 
 void ScriptedServer::clearLog() {

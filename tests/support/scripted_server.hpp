@@ -7,7 +7,6 @@
 
 #include <chrono>
 #include <condition_variable>
-#include <cstdint>
 #include <deque>
 #include <functional>
 #include <list>
@@ -21,6 +20,11 @@
 
 namespace qel::test {
 
+// Whether `program` version 1 over TCP is registered with the local port mapper.
+bool registered(uint32_t program);
+// A random program number from the transient range that nothing has registered.
+uint32_t freeProgram();
+
 // What the server does with one call.
 struct Reply {
   enum class Kind {
@@ -28,7 +32,6 @@ struct Reply {
     kDrop,         // close the connection without answering
     kHang,         // never answer; the connection stays open
     kProcUnavail,  // the RPC layer's "procedure unavailable"
-    kGarbageArgs,  // the RPC layer's "garbage arguments"
   };
   Kind kind = Kind::kBody;
   Bytes bytes;
@@ -42,27 +45,22 @@ struct Reply {
   static Reply drop() { return {Kind::kDrop, {}}; }
   static Reply hang() { return {Kind::kHang, {}}; }
   static Reply procUnavail() { return {Kind::kProcUnavail, {}}; }
-  static Reply garbageArgs() { return {Kind::kGarbageArgs, {}}; }
   // The first `keep` bytes of a result only: a reply cut short.
   Reply cutTo(std::size_t keep) const {
-    Reply r = *this;
-    r.bytes.resize(std::min(keep, r.bytes.size()));
-    return r;
+    return {kind, Bytes(bytes.begin(), bytes.begin() + std::min(keep, bytes.size()))};
   }
 };
 
 // One call as the server received it.
 struct ReceivedCall {
-  uint32_t program = 0;
-  uint32_t version = 0;
-  uint32_t procedure = 0;
+  uint32_t program = 0, version = 0, procedure = 0;
   Bytes arguments;  // the encoded argument, as it arrived
   int connection = 0;
 };
 
 class ScriptedServer {
  public:
-  ScriptedServer();
+  ScriptedServer() : ScriptedServer(freeProgram()) {}
   // Registers under `program` (one that a server shut down before may have held): the same
   // service coming back, on a new port.
   explicit ScriptedServer(uint32_t program);
@@ -73,27 +71,19 @@ class ScriptedServer {
   uint32_t program() const { return program_; }
   uint16_t port() const { return port_; }
 
-  // Every later call of `procedure` gets `reply` (until changed).
-  void answer(uint32_t procedure, Reply reply);
-  // Every later call of `procedure` gets what `responder` makes of it.
+  // Every later call of `procedure` gets what `make` makes of it (until changed).
   void answerWith(uint32_t procedure, std::function<Reply(const ReceivedCall &)> make);
+  // Every later call of `procedure` gets `reply`: one object, not copied per call.
+  void answer(uint32_t procedure, Reply reply);
   // The next call of `procedure` gets `reply`; queued replies go before the standing answer.
   void answerOnce(uint32_t procedure, Reply reply);
-
   // Whether calls are logged (on by default); benchmarks turn it off.
   void keepLog(bool keep);
 
   std::vector<ReceivedCall> calls() const;
   std::vector<ReceivedCall> callsOf(uint32_t procedure) const;
-  std::size_t callCount() const;
+  std::size_t callCount() const { return calls().size(); }
   void clearLog();
-
-  // The arguments of the last call of `procedure`, decoded with `codec`.
-  template <typename T>
-  Decoded<T> lastArgument(uint32_t procedure, bool_t (*codec)(XDR *, T *)) const {
-    auto received = callsOf(procedure);
-    return decode(codec, received.empty() ? Bytes{} : received.back().arguments);
-  }
 
   int connectionsAccepted() const;
   // Waits (bounded) until exactly `count` connections are open; true when reached.
@@ -103,13 +93,15 @@ class ScriptedServer {
   void shutDown();
 
  private:
+  using Responder = std::function<std::shared_ptr<const Reply>(const ReceivedCall &)>;
+  struct Worker {
+    std::thread thread;
+    bool finished = false;
+  };
   void acceptLoop();
-  struct Worker;
   void serve(int fd, int id, Worker &self);
   bool handle(int fd, const Bytes &record, int id);
-  using Responder = std::function<std::shared_ptr<const Reply>(const ReceivedCall &)>;
   std::shared_ptr<const Reply> nextReply(const ReceivedCall &call);
-  void reapFinishedWorkers();
 
   uint32_t program_ = 0;
   uint16_t port_ = 0;
@@ -122,18 +114,12 @@ class ScriptedServer {
   std::map<uint32_t, std::deque<Reply>> queued_;
   std::vector<ReceivedCall> log_;
   std::vector<int> connectionFds_;
-  int accepted_ = 0;
-  int open_ = 0;
-  bool stopping_ = false;
-  bool keepLog_ = true;
+  int accepted_ = 0, open_ = 0;
+  bool stopping_ = false, keepLog_ = true;
 
   std::thread acceptor_;
   // One per connection; a worker whose connection ended is joined at the next accept, so a
   // long run of reconnecting clients does not pile up threads.
-  struct Worker {
-    std::thread thread;
-    bool finished = false;
-  };
   std::list<Worker> workers_;
 };
 

@@ -3,10 +3,25 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdlib>
+#include <string>
+
 #include "qel.h"
 #include "scripted_server.hpp"
 
 namespace qel::test {
+
+// Takes a heap text handed out by the library.
+inline std::string take(char *text) {
+  std::string copy = text != nullptr ? text : "(null)";
+  std::free(text);
+  return copy;
+}
+
+// The calling thread's handle (null when it has none).
+inline CLIENT *handle() {
+  return qel_once_initialized ? static_cast<CLIENT *>(pthread_getspecific(qel_tsd_key)) : nullptr;
+}
 
 class ServerTest : public ::testing::Test {
  protected:
@@ -15,12 +30,6 @@ class ServerTest : public ::testing::Test {
     ASSERT_EQ(qelConnect(nullptr, server.program()), RESULT_OK);
   }
   void TearDown() override { qelDisconnect(); }
-
-  // The calling thread's handle (null when it has none).
-  static CLIENT *handle() {
-    return qel_once_initialized ? static_cast<CLIENT *>(pthread_getspecific(qel_tsd_key)) : nullptr;
-  }
-
   ScriptedServer server;
 };
 

@@ -19,6 +19,7 @@ enum class Inline { kGranted, kRefused };
 void openMemoryStream(XDR *xdrs, uint8_t *buffer, u_int size, xdr_op op, Inline policy);
 
 Bytes encodeWith(xdrproc_t codec, const void *record, Inline policy, bool *ok = nullptr);
+bool decodeWith(xdrproc_t codec, void *record, const Bytes &bytes, Inline policy);
 
 template <typename T>
 Bytes encode(bool_t (*codec)(XDR *, T *), const T &record, Inline policy = Inline::kGranted,
@@ -26,38 +27,28 @@ Bytes encode(bool_t (*codec)(XDR *, T *), const T &record, Inline policy = Inlin
   return encodeWith(reinterpret_cast<xdrproc_t>(codec), &record, policy, ok);
 }
 
-// A decoded record that releases what decoding allocated.
+// A record decoded from `bytes`, released with what decoding allocated.
 template <typename T>
 struct Decoded {
-  T value{};
-  bool ok = false;
-  xdrproc_t codec = nullptr;
-  Decoded() = default;
+  Decoded(bool_t (*c)(XDR *, T *), const Bytes &bytes, Inline policy)
+      : codec(reinterpret_cast<xdrproc_t>(c)), ok(decodeWith(codec, &value, bytes, policy)) {}
   Decoded(const Decoded &) = delete;
   Decoded &operator=(const Decoded &) = delete;
-  Decoded(Decoded &&other) noexcept : value(other.value), ok(other.ok), codec(other.codec) {
-    other.value = T{};
-  }
-  ~Decoded() {
-    if (codec != nullptr) xdr_free(codec, reinterpret_cast<char *>(&value));
-  }
-  const T *operator->() const { return &value; }
+  ~Decoded() { xdr_free(codec, reinterpret_cast<char *>(&value)); }
+  xdrproc_t codec;
+  T value{};
+  bool ok;
 };
-
-bool decodeWith(xdrproc_t codec, void *record, const Bytes &bytes, Inline policy);
 
 template <typename T>
 Decoded<T> decode(bool_t (*codec)(XDR *, T *), const Bytes &bytes,
                   Inline policy = Inline::kGranted) {
-  Decoded<T> result;
-  result.codec = reinterpret_cast<xdrproc_t>(codec);
-  result.ok = decodeWith(result.codec, &result.value, bytes, policy);
-  return result;
+  return {codec, bytes, policy};
 }
 
-Bytes encodeInt(int32_t value);
 // Big-endian words, for writing expected bytes in tests.
 Bytes words(std::initializer_list<uint32_t> values);
+Bytes encodeInt(int32_t value);
 // An XDR string: length, bytes, padding.
 Bytes xdrString(const std::string &text);
 Bytes concat(std::initializer_list<Bytes> parts);
