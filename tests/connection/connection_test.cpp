@@ -90,6 +90,7 @@ struct ProgIdCase {
   const char *name;
   std::string value;  // "" leaves the variable unset
   bool reachesServer;
+  unsigned long program = 0;  // the number given to qelConnect
 };
 
 TEST_F(ConnectionTest, ProgramNumberZeroReadsQelprogid) {
@@ -102,6 +103,7 @@ TEST_F(ConnectionTest, ProgramNumberZeroReadsQelprogid) {
       {"hexadecimal reads as 0", hex, false},
       {"not a number reads as 0", "abc", false},
       {"unset keeps the remembered number", "", true},
+      {"only the low 32 bits count", "", true, static_cast<unsigned long>(0x100000000ULL)},
   };
   for (const ProgIdCase &c : cases) {
     SCOPED_TRACE(c.name);
@@ -111,7 +113,7 @@ TEST_F(ConnectionTest, ProgramNumberZeroReadsQelprogid) {
     ASSERT_EQ(qelConnect(nullptr, server.program()), RESULT_OK);
     qelDisconnect();
     if (!c.value.empty()) setenv("QELPROGID", c.value.c_str(), 1);
-    const unsigned int rc = qelConnect(nullptr, 0);
+    const unsigned int rc = qelConnect(nullptr, c.program);
     EXPECT_EQ(rc, c.reachesServer ? RESULT_OK : RESULT_NOT_REGISTERED);
   }
 }
