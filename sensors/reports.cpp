@@ -19,35 +19,35 @@ unsigned int forComponent(const char *component, Convention convention) {
 extern "C" {
 
 unsigned int qelSysGetSensorValuesXML(char **report) {
-  return callFrame<proc::SensorValuesXML>(nullptr, TextReply{report});
+  return callFrame<proc::SysGetSensorValuesXML>(nullptr, TextReply{report});
 }
 
 unsigned int qelSysGetSensorValuesASCII(char **report) {
-  return callFrame<proc::SensorValuesASCII>(nullptr, TextReply{report});
+  return callFrame<proc::SysGetSensorValuesASCII>(nullptr, TextReply{report});
 }
 
 unsigned int qelSysGetSensorValuesForComponentXML(const char *component, char **report) {
-  return forComponent<proc::ComponentValuesXML>(component, TextReply{report});
+  return forComponent<proc::SysGetSensorValuesForComponentXML>(component, TextReply{report});
 }
 
 unsigned int qelSysGetSensorValuesForComponentASCII(const char *component, char **report) {
-  return forComponent<proc::ComponentValuesASCII>(component, TextReply{report});
+  return forComponent<proc::SysGetSensorValuesForComponentASCII>(component, TextReply{report});
 }
 
 unsigned int qelSysGetComponentStatus(const char *component, int *status) {
-  return forComponent<proc::ComponentStatus>(component, SignedValueReply{status});
+  return forComponent<proc::SysGetComponentStatus>(component, SignedValueReply{status});
 }
 
 unsigned int qelSysGetComponentStatusAll(char **report) {
-  return callFrame<proc::ComponentStatusAll>(nullptr, TextReply{report});
+  return callFrame<proc::SysGetComponentStatusAll>(nullptr, TextReply{report});
 }
 
 unsigned int qelSysGetESValuesForComponentXML(const char *component, char **report) {
-  return forComponent<proc::ESValuesXML>(textOrEmpty(component), TextReply{report});
+  return forComponent<proc::SysGetESValuesForComponentXML>(textOrEmpty(component), TextReply{report});
 }
 
 unsigned int qelSysGetPresenceDetectAll(char **report) {
-  return callFrame<proc::PresenceDetectAll>(nullptr, TextReply{report});
+  return callFrame<proc::SysGetPresenceDetectAll>(nullptr, TextReply{report});
 }
 
 // The component is checked only once the thread has a handle, so a thread that cannot connect
@@ -56,7 +56,7 @@ unsigned int qelSysGetPresenceDetect(const char *component, int *presence) {
   CLIENT *clnt = nullptr;
   if (const unsigned int rc = connectionStep(&clnt)) return rc;
   if (component == nullptr || *component == '\0') return RESULT_INVALID_ARGUMENT;
-  return forComponent<proc::PresenceDetect>(component, SignedValueReply{presence});
+  return forComponent<proc::SysGetPresenceDetect>(component, SignedValueReply{presence});
 }
 
 }  // extern "C"

@@ -13,7 +13,7 @@ constexpr int kValueNotTaken = 15;
 // the no-value reading. A read that fails is no verdict, and it leaves the handle open.
 bool readsNoValue(CLIENT *clnt, char **sensorId) {
   bool noValue = false;
-  withReply<proc::GetSensorValue>(clnt, sensorId, [&](const rpc_FloatAndEC &reply) {
+  withReply<proc::SysGetSensorValue>(clnt, sensorId, [&](const rpc_FloatAndEC &reply) {
     noValue = reply.errorCode == 0 && reply.value == kNoReading;
   });
   return noValue;
@@ -42,12 +42,12 @@ extern "C" {
 
 unsigned int qelSysGetSensorValue(const char *sensorId, float *value) {
   char *id = const_cast<char *>(sensorId);
-  return callFrame<proc::GetSensorValue>(&id, FloatReply{value});
+  return callFrame<proc::SysGetSensorValue>(&id, FloatReply{value});
 }
 
 unsigned int qelSysSetSensorValue(const char *sensorId, float value) {
   rpc_SysSetSensorInfo request{const_cast<char *>(sensorId), value};
-  return callFrame<proc::SetSensorValue>(&request, [&](int reply) {
+  return callFrame<proc::SysSetSensorValue>(&request, [&](int reply) {
     if (reply == kValueNotTaken && readsNoValue(threadHandle(), &request.sensorId)) {
       return RESULT_NOT_AVAILABLE;
     }
@@ -61,7 +61,7 @@ unsigned int qelSysSetSensorThresholds(const char *sensorId, const SensorThresho
   CLIENT *clnt = nullptr;
   if (const unsigned int rc = connectionStep(&clnt)) return rc;
   if (readsNoValue(clnt, &request.sensorId)) return RESULT_NOT_AVAILABLE;
-  return callFrame<proc::SetSensorThresholds>(&request, StatusReply{});
+  return callFrame<proc::SysSetSensorThresholds>(&request, StatusReply{});
 }
 
 unsigned int qelSysGetSensorThresholds(const char *sensorId, SensorThresholds *thresholds) {
@@ -70,7 +70,7 @@ unsigned int qelSysGetSensorThresholds(const char *sensorId, SensorThresholds *t
     *thresholds = fromWire(reply.thresholds);
     return RESULT_OK;
   };
-  return callFrame<proc::GetSensorThresholds>(&id, RecordReply{copy});
+  return callFrame<proc::SysGetSensorThresholds>(&id, RecordReply{copy});
 }
 
 unsigned int qelSysGetVRMGoodness(int vrmSelector, unsigned int count, int *values) {
@@ -80,7 +80,7 @@ unsigned int qelSysGetVRMGoodness(int vrmSelector, unsigned int count, int *valu
     }
     return RESULT_OK;
   };
-  return callFrame<proc::GetVRMGoodness>(&vrmSelector, RecordReply{copy});
+  return callFrame<proc::SysGetVRMGoodness>(&vrmSelector, RecordReply{copy});
 }
 
 }  // extern "C"

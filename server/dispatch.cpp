@@ -10,11 +10,11 @@ namespace qel::simd {
 
 namespace {
 
-TextReply text(std::string body) { return {kOk, std::move(body), {}}; }
+TextHolder text(std::string body) { return {kOk, std::move(body), {}}; }
 
 template <typename Fill>
-TextReply textFrom(Fill fill) {
-  TextReply reply;
+TextHolder textFrom(Fill fill) {
+  TextHolder reply;
   reply.code = fill(reply.text);
   return reply;
 }
@@ -202,8 +202,8 @@ void dispatchRequest(svc_req *request, SVCXPRT *transport, SpState &state,
       return;
     // Server control.
     // The reply still goes out: the loop ends after this turn. A fault's code stops nothing.
-    case proc::StopServer::kNumber: return serve<proc::StopServer>(t, [&] { controls.stop(); return int{kOk}; });
-    case proc::ConfigureServer::kNumber: return serve<proc::ConfigureServer>(t, [&] { return controls.configure(); });
+    case proc::StopQelServer::kNumber: return serve<proc::StopQelServer>(t, [&] { controls.stop(); return int{kOk}; });
+    case proc::ConfigureQelServer::kNumber: return serve<proc::ConfigureQelServer>(t, [&] { return controls.configure(); });
     case proc::RebootSP::kNumber: return serve<proc::RebootSP>(t, [&] { s.reboot(); return int{kOk}; });
     // Platform.
     case proc::PlatformGetState::kNumber: return serve<proc::PlatformGetState>(t, [&] { return s.platformState(); });
@@ -235,7 +235,7 @@ void dispatchRequest(svc_req *request, SVCXPRT *transport, SpState &state,
       return serve<proc::GetHostname>(t, [&](u_int &selector) { return textFrom([&](std::string &out) { return s.hostname(selector, out); }); });
     case proc::SetHostname::kNumber: return serve<proc::SetHostname>(t, [&](rpc_Hostname &r) { return s.setHostname(r.configSelector, r.hostname); });
     case proc::SetDate::kNumber: return serve<proc::SetDate>(t, [&](char *&date) { return s.setDate(date); });
-    case proc::ResetToDefaults::kNumber: return serve<proc::ResetToDefaults>(t, [&](u_short &selector) { return s.resetToDefaults(selector); });
+    case proc::ResetToDefaultSettings::kNumber: return serve<proc::ResetToDefaultSettings>(t, [&](u_short &selector) { return s.resetToDefaults(selector); });
     // PBM strings.
     case proc::GetPBMString::kNumber:
       return serve<proc::GetPBMString>(t, [&](u_int &slot) { return textFrom([&](std::string &out) { return s.pbmString(slot, out); }); });
@@ -244,37 +244,37 @@ void dispatchRequest(svc_req *request, SVCXPRT *transport, SpState &state,
     case proc::GetSensorInfo::kNumber: return serve<proc::GetSensorInfo>(t, [&](char *&id) { return sensorInfo(s, id); });
     case proc::GetSensorList::kNumber: return serve<proc::GetSensorList>(t, [&](rpc_SensorList &r) { return sensorList(s, r); });
     // Sensor reports.
-    case proc::SensorValuesXML::kNumber: return serve<proc::SensorValuesXML>(t, [&] { return text(sensorValuesXml(s)); });
-    case proc::SensorValuesASCII::kNumber: return serve<proc::SensorValuesASCII>(t, [&] { return text(sensorValuesAscii(s)); });
-    case proc::ComponentValuesXML::kNumber:
-      return serve<proc::ComponentValuesXML>(t, [&](char *&c) { return textFrom([&](std::string &out) { return componentValuesXml(s, c, out); }); });
-    case proc::ComponentValuesASCII::kNumber:
-      return serve<proc::ComponentValuesASCII>(t, [&](char *&c) { return textFrom([&](std::string &out) { return componentValuesAscii(s, c, out); }); });
-    case proc::ComponentStatus::kNumber: return serve<proc::ComponentStatus>(t, [&](char *&c) { return s.componentStatus(c); });
-    case proc::ComponentStatusAll::kNumber: return serve<proc::ComponentStatusAll>(t, [&] { return text(componentStatusAll(s)); });
-    case proc::ESValuesXML::kNumber:
-      return serve<proc::ESValuesXML>(t, [&](char *&c) { return textFrom([&](std::string &out) { return environmentXml(s, c, out); }); });
-    case proc::PresenceDetectAll::kNumber: return serve<proc::PresenceDetectAll>(t, [&] { return text(presenceAll(s)); });
-    case proc::PresenceDetect::kNumber: return serve<proc::PresenceDetect>(t, [&](char *&c) { return s.presence(c); });
+    case proc::SysGetSensorValuesXML::kNumber: return serve<proc::SysGetSensorValuesXML>(t, [&] { return text(sensorValuesXml(s)); });
+    case proc::SysGetSensorValuesASCII::kNumber: return serve<proc::SysGetSensorValuesASCII>(t, [&] { return text(sensorValuesAscii(s)); });
+    case proc::SysGetSensorValuesForComponentXML::kNumber:
+      return serve<proc::SysGetSensorValuesForComponentXML>(t, [&](char *&c) { return textFrom([&](std::string &out) { return componentValuesXml(s, c, out); }); });
+    case proc::SysGetSensorValuesForComponentASCII::kNumber:
+      return serve<proc::SysGetSensorValuesForComponentASCII>(t, [&](char *&c) { return textFrom([&](std::string &out) { return componentValuesAscii(s, c, out); }); });
+    case proc::SysGetComponentStatus::kNumber: return serve<proc::SysGetComponentStatus>(t, [&](char *&c) { return s.componentStatus(c); });
+    case proc::SysGetComponentStatusAll::kNumber: return serve<proc::SysGetComponentStatusAll>(t, [&] { return text(componentStatusAll(s)); });
+    case proc::SysGetESValuesForComponentXML::kNumber:
+      return serve<proc::SysGetESValuesForComponentXML>(t, [&](char *&c) { return textFrom([&](std::string &out) { return environmentXml(s, c, out); }); });
+    case proc::SysGetPresenceDetectAll::kNumber: return serve<proc::SysGetPresenceDetectAll>(t, [&] { return text(presenceAll(s)); });
+    case proc::SysGetPresenceDetect::kNumber: return serve<proc::SysGetPresenceDetect>(t, [&](char *&c) { return s.presence(c); });
     // Sensor values.
-    case proc::GetSensorValue::kNumber: return serve<proc::GetSensorValue>(t, [&](char *&id) { return sensorValue(s, id); });
-    case proc::SetSensorValue::kNumber: return serve<proc::SetSensorValue>(t, [&](rpc_SysSetSensorInfo &r) { return s.setSensorValue(r.sensorId, r.value); });
-    case proc::SetSensorThresholds::kNumber:
-      return serve<proc::SetSensorThresholds>(t, [&](rpc_SysSetSensorThresh &r) { return s.setThresholds(r.sensorId, fromWire(r.thresholds)); });
-    case proc::GetSensorThresholds::kNumber: return serve<proc::GetSensorThresholds>(t, [&](char *&id) { return thresholdsReply(s, id); });
-    case proc::GetVRMGoodness::kNumber: return serve<proc::GetVRMGoodness>(t, [&](int &selector) { return goodnessReply(s, selector); });
+    case proc::SysGetSensorValue::kNumber: return serve<proc::SysGetSensorValue>(t, [&](char *&id) { return sensorValue(s, id); });
+    case proc::SysSetSensorValue::kNumber: return serve<proc::SysSetSensorValue>(t, [&](rpc_SysSetSensorInfo &r) { return s.setSensorValue(r.sensorId, r.value); });
+    case proc::SysSetSensorThresholds::kNumber:
+      return serve<proc::SysSetSensorThresholds>(t, [&](rpc_SysSetSensorThresh &r) { return s.setThresholds(r.sensorId, fromWire(r.thresholds)); });
+    case proc::SysGetSensorThresholds::kNumber: return serve<proc::SysGetSensorThresholds>(t, [&](char *&id) { return thresholdsReply(s, id); });
+    case proc::SysGetVRMGoodness::kNumber: return serve<proc::SysGetVRMGoodness>(t, [&](int &selector) { return goodnessReply(s, selector); });
     case proc::GetFanState::kNumber: return serve<proc::GetFanState>(t, [&] { return fanReply(s); });
     // Administration.
-    case proc::GetConsoleConfig::kNumber: return serve<proc::GetConsoleConfig>(t, [&] { return consoleReply(s); });
-    case proc::SetConsoleConfig::kNumber: return serve<proc::SetConsoleConfig>(t, [&](rpc_ConsoleConfig &r) { return setConsole(s, r); });
-    case proc::SetCPUConfig::kNumber:
-      return serve<proc::SetCPUConfig>(t, [&](rpc_CPUConfig &c) {
+    case proc::SysGetConsoleConfig::kNumber: return serve<proc::SysGetConsoleConfig>(t, [&] { return consoleReply(s); });
+    case proc::SysSetConsoleConfig::kNumber: return serve<proc::SysSetConsoleConfig>(t, [&](rpc_ConsoleConfig &r) { return setConsole(s, r); });
+    case proc::SysSetCPUConfiguration::kNumber:
+      return serve<proc::SysSetCPUConfiguration>(t, [&](rpc_CPUConfig &c) {
         return s.setCpuConfiguration({c.cpuValue1, c.cpuValue2, c.cpuValue3, c.cpuValue4, c.cpuValue5});
       });
     case proc::RegisterPID::kNumber: return serve<proc::RegisterPID>(t, [&](rpc_ProcessInfo &p) { return s.registerProcess(p.pid, static_cast<uint32_t>(p.processTag)); });
     case proc::Notify::kNumber: return serve<proc::Notify>(t, [&](int &n) { return s.notify(n); });
-    case proc::InternalState::kNumber: return serve<proc::InternalState>(t, [&] { return BareTextReply{s.internalState()}; });
-    case proc::SetDebugLevel::kNumber: return serve<proc::SetDebugLevel>(t, [](int &level) { return setDebugLevel(level); });
+    case proc::InternalState::kNumber: return serve<proc::InternalState>(t, [&] { return BareTextHolder{s.internalState()}; });
+    case proc::SetDbgLevel::kNumber: return serve<proc::SetDbgLevel>(t, [](int &level) { return setDebugLevel(level); });
     default:
       logf(kLogWarning, "procedure %u is not served", static_cast<unsigned>(request->rq_proc));
       svcerr_noproc(transport);
