@@ -551,8 +551,11 @@ QEL_API unsigned int qelSysGetPresenceDetectAll(char **report);
 QEL_API unsigned int qelSysGetPresenceDetect(const char *component, int *presence);
 
 /* ---------------------------------------------------------------------------------------------
- * Sensor values and thresholds. A reading of -300.0 means no value is available.
+ * Sensor values and thresholds.
  * ------------------------------------------------------------------------------------------- */
+/* The reading of a sensor that has no value to offer. */
+#define QEL_NO_READING (-300.0f)
+
 /* Caller-side thresholds: flags first (only their low 8 bits travel), then the values. */
 typedef struct SensorThresholds {
   int thresholdFlag1;

@@ -49,7 +49,7 @@ unsigned int qelStringToIPAddress(const char *addressText, unsigned int *address
 }
 
 unsigned int qelSetDate(const char *date) {
-  char *text = const_cast<char *>(date);
+  char *text = textAsGiven(date);
   return callFrame<proc::SetDate>(&text, StatusReply{});
 }
 

@@ -6,6 +6,9 @@
 // comment of qelPlatformGetShutdownReason and in qel-simd's trace and control channel.
 #pragma once
 
+#include <cstdio>
+#include <string>
+
 #include "protocol/stub.hpp"
 #include "protocol/xdr_codec.hpp"
 
@@ -13,6 +16,13 @@ namespace qel::proc {
 
 inline constexpr rpcvers_t kVersion = 1;
 inline constexpr rpcprog_t kDefaultProgram = 0x2051454C;
+
+// The default program as the tools' help texts write it.
+inline std::string defaultProgramText() {
+  char text[16];
+  std::snprintf(text, sizeof text, "0x%X", static_cast<unsigned>(kDefaultProgram));
+  return text;
+}
 
 // clang-format off
 //                                                    no.   argument                reply                   argument codec               reply codec

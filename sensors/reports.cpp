@@ -6,12 +6,10 @@ using namespace qel;
 
 namespace {
 
-// Sends `component` as the bare string argument of P. A null component cannot be encoded, so
-// the call fails (2) unless the operation substituted a text first.
+// Sends `component` as the bare string argument of P.
 template <typename P, typename Convention>
-unsigned int forComponent(const char *component, Convention convention) {
-  char *argument = const_cast<char *>(component);
-  return callFrame<P>(&argument, convention);
+unsigned int forComponent(char *component, Convention convention) {
+  return callFrame<P>(&component, convention);
 }
 
 }  // namespace
@@ -27,15 +25,18 @@ unsigned int qelSysGetSensorValuesASCII(char **report) {
 }
 
 unsigned int qelSysGetSensorValuesForComponentXML(const char *component, char **report) {
-  return forComponent<proc::SysGetSensorValuesForComponentXML>(component, TextReply{report});
+  return forComponent<proc::SysGetSensorValuesForComponentXML>(textAsGiven(component),
+                                                               TextReply{report});
 }
 
 unsigned int qelSysGetSensorValuesForComponentASCII(const char *component, char **report) {
-  return forComponent<proc::SysGetSensorValuesForComponentASCII>(component, TextReply{report});
+  return forComponent<proc::SysGetSensorValuesForComponentASCII>(textAsGiven(component),
+                                                                 TextReply{report});
 }
 
 unsigned int qelSysGetComponentStatus(const char *component, int *status) {
-  return forComponent<proc::SysGetComponentStatus>(component, SignedValueReply{status});
+  return forComponent<proc::SysGetComponentStatus>(textAsGiven(component),
+                                                   SignedValueReply{status});
 }
 
 unsigned int qelSysGetComponentStatusAll(char **report) {
@@ -43,7 +44,8 @@ unsigned int qelSysGetComponentStatusAll(char **report) {
 }
 
 unsigned int qelSysGetESValuesForComponentXML(const char *component, char **report) {
-  return forComponent<proc::SysGetESValuesForComponentXML>(textOrEmpty(component), TextReply{report});
+  return forComponent<proc::SysGetESValuesForComponentXML>(textOrEmpty(component),
+                                                           TextReply{report});
 }
 
 unsigned int qelSysGetPresenceDetectAll(char **report) {
@@ -56,7 +58,8 @@ unsigned int qelSysGetPresenceDetect(const char *component, int *presence) {
   CLIENT *clnt = nullptr;
   if (const unsigned int rc = connectionStep(&clnt)) return rc;
   if (component == nullptr || *component == '\0') return RESULT_INVALID_ARGUMENT;
-  return forComponent<proc::SysGetPresenceDetect>(component, SignedValueReply{presence});
+  return forComponent<proc::SysGetPresenceDetect>(textAsGiven(component),
+                                                  SignedValueReply{presence});
 }
 
 }  // extern "C"

@@ -8,6 +8,7 @@
 #include <set>
 #include <sstream>
 
+#include "protocol/server_contract.hpp"
 #include "server/formats.hpp"
 #include "server/scenario_reader.hpp"
 #include "server/timeline.hpp"
