@@ -61,6 +61,7 @@ void addCommands(CLI::App &app, GlobalOptions &options, CommandTable &table) {
   addGlobalOptions(app, options);
   addServerCommands(table, app);
   addNetCommands(table, app);
+  addDateCommands(table, app);
   addPlatformCommands(table, app);
   addSensorCommands(table, app);
   addReportCommands(table, app);
