@@ -99,7 +99,6 @@ struct TimelineEntry {
   std::string command;  // the control request, as JSON text
 };
 
-
 struct Scenario {
   std::string name;
   std::string origin;  // "built-in" or the file it came from

@@ -38,7 +38,9 @@ SensorSpec readSensor(const JsonNode &node, const std::set<std::string> &compone
   SensorSpec spec;
   const JsonNode id = node.required("id");
   spec.id = id.text();
-  if (spec.id == kProductIdSensor) id.fail("\"product-id\" is set by the top-level productId");
+  if (spec.id == kProductIdSensor) {
+    id.fail("\"" + std::string(kProductIdSensor) + "\" is set by the top-level productId");
+  }
   const JsonNode component = node.required("component");
   spec.component = component.text();
   if (!components.contains(spec.component)) {
