@@ -21,8 +21,9 @@
  *     "required": a NULL pointer is refused before any connection or call, with
  *       RESULT_INVALID_ARGUMENT (RESULT_NULL_ARGUMENT for the address text conversions);
  *     "must not be NULL": the pointer is not checked; a NULL one is used as it stands.
- * - Null input texts. A NULL text is sent as "" where an operation says so; every other NULL
- *   input text is passed on, cannot be encoded, and the call fails with RESULT_CALL_FAILED.
+ * - Null input texts. Unless an operation says otherwise (for instance that it sends ""), a
+ *   NULL input text is passed on; it cannot be encoded, and the call fails with
+ *   RESULT_CALL_FAILED.
  * - Ownership. The caller owns every text and block handed out and releases each with free().
  *   A text of less than 64 KiB is a fresh copy; a larger one is the block the reply was decoded
  *   into, handed over without a copy and no longer referenced by the library. Input texts are
