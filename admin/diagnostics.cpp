@@ -35,7 +35,7 @@ char *qelInternalState(void) {
 // Every failure reads as 0, the same as a server that answers 0.
 int qelSetDebugLevel(int debugLevel) {
   int reply = 0;
-  callFrame<proc::SetDebugLevel>(&debugLevel, [&](int level) {
+  callFrame<proc::SetDbgLevel>(&debugLevel, [&](int level) {
     reply = level;
     return RESULT_OK;
   });

@@ -5,8 +5,8 @@
 #include <memory>
 
 #include "admin/product_map.hpp"
+#include "protocol/server_contract.hpp"
 #include "qel.h"
-#include "sensors/no_reading.hpp"
 
 using namespace qel;
 
@@ -31,8 +31,8 @@ unsigned int qelGetProductId(char **productName) {
   if (!map) return RESULT_FILE_UNAVAILABLE;
 
   float reading = 0.0f;
-  if (qelSysGetSensorValue("product-id", &reading) != RESULT_OK) return RESULT_NOT_REGISTERED;
-  if (reading == kNoReading) {
+  if (qelSysGetSensorValue(kProductIdSensor, &reading) != RESULT_OK) return RESULT_NOT_REGISTERED;
+  if (reading == QEL_NO_READING) {
     *productName = strdup("N/A");
     return RESULT_OK;
   }

@@ -1,5 +1,5 @@
-// Administration records and the stubs of the procedures that carry them.
-#include "protocol/procedures.hpp"
+// Administration records.
+#include "protocol/xdr_codec.hpp"
 
 using namespace qel;
 
@@ -23,13 +23,5 @@ bool_t xdr_rpc_PBMstring(XDR *xdrs, rpc_PBMstring *record) {
 bool_t xdr_rpc_ProcessInfo(XDR *xdrs, rpc_ProcessInfo *record) {
   return xdr_int(xdrs, &record->pid) && xdr_u_long(xdrs, &record->processTag);
 }
-
-// clang-format off
-rpc_ConsoleConfig *sysgetconsoleconfig_1(void *argp, CLIENT *clnt) { return proc::GetConsoleConfig::call(argp, clnt); }
-int *syssetconsoleconfig_1(rpc_ConsoleConfig *argp, CLIENT *clnt) { return proc::SetConsoleConfig::call(argp, clnt); }
-int *syssetcpuconfiguration_1(rpc_CPUConfig *argp, CLIENT *clnt) { return proc::SetCPUConfig::call(argp, clnt); }
-int *setpbmstring_1(rpc_PBMstring *argp, CLIENT *clnt) { return proc::SetPBMString::call(argp, clnt); }
-int *registerpid_1(rpc_ProcessInfo *argp, CLIENT *clnt) { return proc::RegisterPID::call(argp, clnt); }
-// clang-format on
 
 }  // extern "C"

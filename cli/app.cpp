@@ -5,6 +5,7 @@
 #include "cli/actions.hpp"
 #include "cli/commands.hpp"
 #include "cli/result_names.hpp"
+#include "protocol/procedures.hpp"
 
 namespace qel::cli {
 namespace {
@@ -19,8 +20,8 @@ constexpr const char *kExitStatuses =
 void addGlobalOptions(CLI::App &app, GlobalOptions &options) {
   app.add_option("--host", options.host, "Host of the management server (default localhost)");
   app.add_option("--program", options.program,
-                 "RPC program number, decimal or 0x-hexadecimal (default: QELPROGID, else "
-                 "0x2051454C)");
+                 "RPC program number, decimal or 0x-hexadecimal (default: QELPROGID, else " +
+                     proc::defaultProgramText() + ")");
   auto *json = app.add_flag("--json", options.json, "Write one JSON document per command");
   app.add_flag("--quiet", options.quiet, "Write nothing on success; failures still say why")
       ->excludes(json);
@@ -60,6 +61,7 @@ void addCommands(CLI::App &app, GlobalOptions &options, CommandTable &table) {
   addGlobalOptions(app, options);
   addServerCommands(table, app);
   addNetCommands(table, app);
+  addDateCommands(table, app);
   addPlatformCommands(table, app);
   addSensorCommands(table, app);
   addReportCommands(table, app);

@@ -1,4 +1,4 @@
-// net, date: the service processor's own network settings and clock.
+// net: the service processor's own network settings (DNS in commands_dns.cpp).
 #include <qel.h>
 
 #include <array>
@@ -8,72 +8,11 @@
 #include <utility>
 #include <vector>
 
-#include "cli/actions.hpp"
-#include "cli/address_number.hpp"
 #include "cli/commands.hpp"
+#include "cli/net_arguments.hpp"
 
 namespace qel::cli {
 namespace {
-
-void addSelector(CLI::App &app, unsigned &selector) {
-  app.add_option("--selector", selector,
-                 "Configuration selector sent with the request, passed on as it is (default 0)");
-}
-
-Json addressText(const HeapText &text) { return text ? Json(text.get()) : Json(); }
-
-std::string hardwareText(const unsigned char *bytes) {
-  if (bytes == nullptr) return {};
-  char text[18];
-  std::snprintf(text, sizeof text, "%02x:%02x:%02x:%02x:%02x:%02x", bytes[0], bytes[1], bytes[2],
-                bytes[3], bytes[4], bytes[5]);
-  return text;
-}
-
-std::string numberedAddress(unsigned address) {
-  HeapText text;
-  check(qelIPAddressToString(address, text.out()), "cannot format address");
-  return textOf(text);
-}
-
-constexpr const char *kNumericHelp =
-    "Addresses as 32-bit numbers (decimal, or hexadecimal with 0x) instead of dotted quads, "
-    "exchanged through the library's numeric form";
-
-constexpr const char *kNotANumber = " is not a 32-bit number (decimal, or hexadecimal with 0x)";
-
-// Addresses given on the command line, each absent (not given, or "") or a value; they are
-// sent as a null pointer or a pointer to the value.
-class AddressSlots {
- public:
-  const unsigned *at(std::size_t i) const { return values_[i] ? &*values_[i] : nullptr; }
-
-  // Reads each given text as a number (--numeric) or as a dotted quad. A number that is not
-  // one is a usage error; a dotted quad the library cannot read fails with its result.
-  static AddressSlots read(const std::vector<std::pair<std::string, std::string>> &given,
-                           bool numeric) {
-    AddressSlots slots;
-    for (std::size_t i = 0; i < given.size() && i < slots.values_.size(); ++i) {
-      const auto &[name, text] = given[i];
-      if (text.empty()) continue;
-      if (numeric) {
-        slots.values_[i] = addressNumber(text);
-        if (!slots.values_[i]) {
-          throw CLI::ValidationError(name, "'" + text + "'" + kNotANumber);
-        }
-        continue;
-      }
-      unsigned value = 0;
-      check(qelStringToIPAddress(text.c_str(), &value),
-            "malformed address for " + name + " '" + text + "'");
-      slots.values_[i] = value;
-    }
-    return slots;
-  }
-
- private:
-  std::array<std::optional<unsigned>, 3> values_;
-};
 
 struct InterfaceArguments {
   unsigned selector = 0;
@@ -191,120 +130,6 @@ void addIp(CommandTable &table, CLI::App &net) {
   setter.add_option("--request", set->request, "Request text sent along (default empty)");
 }
 
-// Which of the library's DNS operations a command goes through.
-enum class DnsForm { kThree, kOne, kText };
-
-DnsForm dnsForm(const std::string &name) {
-  return name == "one" ? DnsForm::kOne : name == "text" ? DnsForm::kText : DnsForm::kThree;
-}
-
-struct DnsArguments {
-  unsigned selector = 0;
-  bool numeric = false;
-  std::string readForm = "three";
-  std::string writeForm = "text";
-  std::vector<std::string> servers;
-  std::string text;
-};
-
-void addDnsOptions(CLI::App &app, DnsArguments &dns, std::string &form, const char *formHelp) {
-  addSelector(app, dns.selector);
-  app.add_flag("--numeric", dns.numeric, std::string(kNumericHelp) + "; not with --form text");
-  app.add_option("--form", form, formHelp)->check(CLI::IsMember({"three", "one", "text"}));
-}
-
-// The text form exchanges dotted quads only.
-void refuseNumericText(const DnsArguments &dns, const std::string &form) {
-  if (dns.numeric && dnsForm(form) == DnsForm::kText) {
-    throw CLI::ValidationError(
-        "--numeric", "the text form exchanges dotted quads only; choose --form three or one");
-  }
-}
-
-void readDns(Session &session, const DnsArguments &dns) {
-  const char *action = "cannot read the DNS servers";
-  HeapText text;
-  if (dnsForm(dns.readForm) == DnsForm::kText) {
-    HeapText servers;
-    check(qelGetDNS_Str(dns.selector, servers.out(), text.out()), action);
-    session.show(Record().field("servers", addressText(servers)).field("text", textOf(text)));
-    return;
-  }
-  unsigned servers[3] = {};
-  if (dnsForm(dns.readForm) == DnsForm::kOne) {
-    check(qelGetDNS(dns.selector, &servers[0], text.out()), action);
-  } else {
-    check(qelGetDNS3(dns.selector, &servers[0], &servers[1], &servers[2], text.out()), action);
-  }
-  Json present = Json::array();
-  for (unsigned server : servers) {
-    if (server != 0) present.push_back(dns.numeric ? Json(server) : Json(numberedAddress(server)));
-  }
-  session.show(Record().field("servers", present).field("text", textOf(text)));
-}
-
-std::vector<std::pair<std::string, std::string>> namedServers(const DnsArguments &dns) {
-  std::vector<std::pair<std::string, std::string>> named;
-  for (const auto &server : dns.servers) {
-    named.emplace_back("server " + std::to_string(named.size() + 1), server);
-  }
-  return named;
-}
-
-// How many SERVERS arguments each form takes, checked with the whole line read.
-void checkDnsWrite(const DnsArguments &dns) {
-  refuseNumericText(dns, dns.writeForm);
-  if (dns.servers.empty()) throw CLI::RequiredError("SERVERS");
-  const DnsForm form = dnsForm(dns.writeForm);
-  const std::size_t most = form == DnsForm::kThree ? 3 : 1;
-  if (dns.servers.size() > most) {
-    throw CLI::ValidationError(
-        "SERVERS", form == DnsForm::kText  ? "the text form takes the servers as one argument"
-                   : form == DnsForm::kOne ? "the one-server form takes one address"
-                                           : "at most three servers");
-  }
-  if (dns.numeric) AddressSlots::read(namedServers(dns), true);
-}
-
-void writeDns(Session &session, const DnsArguments &dns) {
-  const char *action = "cannot set the DNS servers";
-  const DnsForm form = dnsForm(dns.writeForm);
-  if (form == DnsForm::kText) {
-    finish(session, qelSetDNS_Str(dns.selector, dns.servers[0].c_str(), dns.text.c_str()), action);
-    return;
-  }
-  const AddressSlots slots = AddressSlots::read(namedServers(dns), dns.numeric);
-  finish(session,
-         form == DnsForm::kOne
-             ? qelSetDNS(dns.selector, slots.at(0), dns.text.c_str())
-             : qelSetDNS3(dns.selector, slots.at(0), slots.at(1), slots.at(2), dns.text.c_str()),
-         action);
-}
-
-void addDns(CommandTable &table, CLI::App &net) {
-  auto dns = argument<DnsArguments>();
-  auto &attribute = table.attribute(
-      net, "dns", "The DNS servers",
-      [dns](CLI::App &app) {
-        addDnsOptions(app, *dns, dns->readForm,
-                      "Read through the form: three (all three servers; default), one (server "
-                      "1 only), text (the servers joined in one text)");
-      },
-      [dns](Session &session) { readDns(session, *dns); });
-  table.validate(attribute, [dns] { refuseNumericText(*dns, dns->readForm); });
-  auto &set = table.verb(attribute, "set", "Set up to three DNS servers",
-                         [dns](Session &session) { writeDns(session, *dns); });
-  set.add_option("SERVERS", dns->servers,
-                 "With --form text one argument of dotted quads separated by commas or blanks "
-                 "(\"\" for none); otherwise one argument a server, up to three (one with --form "
-                 "one), \"\" for an absent server");
-  set.add_option("--text", dns->text, "DNS text kept with the servers (default empty)");
-  addDnsOptions(set, *dns, dns->writeForm,
-                "Write through the form: text (SERVERS is one text; default), three (each "
-                "SERVER in its place), one (server 1; servers 2 and 3 are sent absent)");
-  table.validate(set, [dns] { checkDnsWrite(*dns); });
-}
-
 void addHostname(CommandTable &table, CLI::App &net) {
   auto selector = argument<unsigned>();
   auto &hostname = table.attribute(
@@ -359,30 +184,12 @@ void addAddressConversions(CommandTable &table, CLI::App &net) {
       ->required();
 }
 
-void addDate(CommandTable &table, CLI::App &root) {
-  auto &date = table.attribute(
-      root, "date", "The date: this machine's clock in UTC, in the form the server takes",
-      [](CLI::App &) {},
-      [](Session &session) { showText(session, qelGetDate, "date", "cannot read the clock"); },
-      Reach::kLocal);
-  auto text = argument<std::string>();
-  table
-      .verb(date, "set", "Set the service processor's date (default: this machine's clock)",
-            [text](Session &session) {
-              HeapText now;
-              if (text->empty()) check(qelGetDate(now.out()), "cannot read the clock");
-              finish(session, qelSetDate(text->empty() ? now.get() : text->c_str()),
-                     "cannot set the date");
-            })
-      .add_option("DATE", *text, "Date text, sent as it is");
-}
-
 }  // namespace
 
 void addNetCommands(CommandTable &table, CLI::App &root) {
   auto &net = table.noun(root, "net", "The service processor's network settings");
   addIp(table, net);
-  addDns(table, net);
+  addDnsCommands(table, net);
   addHostname(table, net);
   auto selector = argument<unsigned short>();
   table
@@ -394,7 +201,6 @@ void addNetCommands(CommandTable &table, CLI::App &root) {
       .add_option("SELECTOR", *selector, "Reset selector, passed to the server as it is")
       ->required();
   addAddressConversions(table, net);
-  addDate(table, root);
 }
 
 }  // namespace qel::cli

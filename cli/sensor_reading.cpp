@@ -5,7 +5,7 @@
 
 namespace qel::cli {
 
-Json readingValue(float value) { return value == kNoReading ? Json() : floatValue(value); }
+Json readingValue(float value) { return value == QEL_NO_READING ? Json() : floatValue(value); }
 
 float readSensor(const std::string &sensor) {
   float value = 0;

@@ -3,7 +3,7 @@
 namespace qel::cli {
 
 ThresholdState thresholdState(float reading, const SensorThresholds &thresholds) {
-  if (reading == kNoReading) return ThresholdState::kNoReading;
+  if (reading == QEL_NO_READING) return ThresholdState::kNoReading;
   // Flags travel as bytes, so only their low 8 bits say whether a threshold is in use.
   auto below = [reading](int flag, float limit) { return (flag & 0xFF) != 0 && reading <= limit; };
   auto above = [reading](int flag, float limit) { return (flag & 0xFF) != 0 && reading >= limit; };

@@ -9,8 +9,6 @@
 
 namespace qel::cli {
 
-inline constexpr float kNoReading = -300.0f;
-
 enum class ThresholdState { kOk, kWarning, kCritical, kNoReading };
 
 inline constexpr std::array<std::string_view, 4> kThresholdRoles{"lower critical", "lower warning",

@@ -124,8 +124,9 @@ unsigned int qelConnect(const char *host, unsigned long program) {
   guardForks();
   if (threadHandle() != nullptr) return RESULT_OK;
 
-  if (program != 0) {
-    programNumber.store(static_cast<rpcprog_t>(program), std::memory_order_relaxed);
+  // Every unsigned long is 32 bits on the wire: the program is decided on those bits.
+  if (const auto wanted = static_cast<rpcprog_t>(program); wanted != 0) {
+    programNumber.store(wanted, std::memory_order_relaxed);
   } else if (const char *fromEnvironment = std::getenv("QELPROGID")) {
     programNumber.store(static_cast<rpcprog_t>(std::atol(fromEnvironment)),
                         std::memory_order_relaxed);

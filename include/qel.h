@@ -7,15 +7,27 @@
  *   The library's own codes are the RESULT_* values below; any other value is the management
  *   server's own code, passed on unchanged (a server reply of -1 reaches the caller as
  *   4294967295). qelInternalState and qelSetDebugLevel are the two exceptions; see there.
+ *   Every remote operation first connects the thread if it has no handle (a failure returns
+ *   the code of qelConnect) and turns a call that gets no reply into RESULT_CALL_FAILED.
  * - Connections. Each thread has its own ONC RPC client handle and its own TCP connection,
  *   opened by the first remote operation of the thread (or by qelConnect) and kept until
- *   qelDisconnect, a call that gets no reply (result 2), qelStopServer, or the end of the thread.
- *   A call that gets no reply is never retried; the thread's next operation connects anew.
+ *   qelDisconnect, a call that gets no reply (RESULT_CALL_FAILED), qelStopServer, or the end of
+ *   the thread. A call that gets no reply is never retried; the thread's next operation connects
+ *   anew. The connection's socket is marked close-on-exec, so programs the host executes do not
+ *   inherit it.
  * - Outputs. Outputs are written through caller pointers, only on success unless an operation
- *   says otherwise. An output pointer may be NULL unless the operation calls it required; a NULL
- *   output is not written.
- * - Ownership. Every text or block handed out is a fresh heap copy that the caller releases with
- *   free(). No pointer into a decoded reply ever reaches the caller. Input texts are only read.
+ *   says otherwise. An output pointer may be NULL, and is then not written, unless the
+ *   operation marks it with one of two words:
+ *     "required": a NULL pointer is refused before any connection or call, with
+ *       RESULT_INVALID_ARGUMENT (RESULT_NULL_ARGUMENT for the address text conversions);
+ *     "must not be NULL": the pointer is not checked; a NULL one is used as it stands.
+ * - Null input texts. Unless an operation says otherwise (for instance that it sends ""), a
+ *   NULL input text is passed on; it cannot be encoded, and the call fails with
+ *   RESULT_CALL_FAILED.
+ * - Ownership. The caller owns every text and block handed out and releases each with free().
+ *   A text of less than 64 KiB is a fresh copy; a larger one is the block the reply was decoded
+ *   into, handed over without a copy and no longer referenced by the library. Input texts are
+ *   only read.
  * - Threads. Any thread may call any operation at any time. Threads never wait for each other,
  *   except on the host's connection lock around client creation (see qelConnect) and while a
  *   fork is in progress (see Fork below).
@@ -55,21 +67,33 @@ extern "C" {
 /* ---------------------------------------------------------------------------------------------
  * Result codes produced by the library itself.
  * ------------------------------------------------------------------------------------------- */
-#define RESULT_OK 0u /* success */
-#define RESULT_CALL_FAILED                                                                      \
-  2u                                  /* no reply: timeout, broken connection, encode or decode \
-                                         failure, RPC rejection; the thread's handle was dropped */
-#define RESULT_NOT_CONNECTED 3u       /* qelDisconnect*: there was no handle to destroy */
-#define RESULT_INVALID_ARGUMENT 4u    /* an argument, text or returned value was rejected */
-#define RESULT_NOT_AVAILABLE 5u       /* the value asked for is not available */
-#define RESULT_NULL_ARGUMENT 7u       /* a required pointer of a text conversion is NULL */
-#define RESULT_NO_RESOURCES 8u        /* out of memory, or client set-up failed otherwise */
-#define RESULT_CONNECTION_REFUSED 12u /* client creation: connection refused or access denied */
-#define RESULT_HOST_UNREACHABLE 13u   /* client creation: host unreachable */
-#define RESULT_HOST_DOWN 14u          /* client creation: host down */
-#define RESULT_FILE_UNAVAILABLE 18u   /* the product map file cannot be opened */
-#define RESULT_NOT_REGISTERED 24u     /* the program is not registered with the port mapper */
-#define RESULT_TOO_MANY_VALUES 26u    /* a text holds more DNS servers than can be sent */
+/* Success. */
+#define RESULT_OK 0u
+/* No reply: a timeout, a broken connection, an encoding or decoding failure or an RPC
+ * rejection. The thread's handle was dropped. */
+#define RESULT_CALL_FAILED 2u
+/* qelDisconnect, qelDisconnectConnection: there was no handle to destroy. */
+#define RESULT_NOT_CONNECTED 3u
+/* An argument, a text or a returned value was rejected. */
+#define RESULT_INVALID_ARGUMENT 4u
+/* The value asked for is not available. */
+#define RESULT_NOT_AVAILABLE 5u
+/* A required pointer of an address text conversion is NULL. */
+#define RESULT_NULL_ARGUMENT 7u
+/* Out of memory, or the client could not be set up otherwise. */
+#define RESULT_NO_RESOURCES 8u
+/* Client creation: connection refused or access denied. */
+#define RESULT_CONNECTION_REFUSED 12u
+/* Client creation: host unreachable. */
+#define RESULT_HOST_UNREACHABLE 13u
+/* Client creation: host down. */
+#define RESULT_HOST_DOWN 14u
+/* The product map file cannot be opened. */
+#define RESULT_FILE_UNAVAILABLE 18u
+/* The program is not registered with the port mapper. */
+#define RESULT_NOT_REGISTERED 24u
+/* A text holds more DNS servers than can be sent. */
+#define RESULT_TOO_MANY_VALUES 26u
 
 /* ---------------------------------------------------------------------------------------------
  * Connection.
@@ -86,13 +110,15 @@ extern "C" {
  * mapper's address from one creation to the next and aborts the process when a later creation
  * finds it unreachable (the port mapper restarting, a full descriptor table). Built against such
  * a libtirpc the library asks the port mapper itself, over a connection of its own each time;
- * the results are the same: 12 while the port mapper or the server refuses connections, 24
- * while the program is not registered, and the connection works again once both are back.
+ * the results are the same: RESULT_CONNECTION_REFUSED while the port mapper or the server
+ * refuses connections, RESULT_NOT_REGISTERED while the program is not registered, and the
+ * connection works again once both are back.
  *
  * Fork. A child never uses its parent's connection. The forking thread's handle, inherited with
  * the thread, is recognised by the process id it was created in and forgotten at the child's
  * first use of the library: released without a byte written on the parent's connection (only
- * the child's copy of the socket is closed), so qelDisconnect in such a child returns 3 and its
+ * the child's copy of the socket is closed), so qelDisconnect in such a child returns
+ * RESULT_NOT_CONNECTED and its
  * first operation connects anew. The parent's connection carries on untouched. fork waits
  * until no thread of the library is inside the RPC layer (at most the longest call in
  * progress), so that the child finds none of the RPC layer's locks held.
@@ -106,16 +132,18 @@ QEL_API extern pthread_key_t qel_tsd_key;
 QEL_API extern pthread_once_t qel_key_once;
 QEL_API extern int qel_once_initialized;
 
-/* Opens the calling thread's handle unless it has one (then returns 0 and ignores the
+/* Opens the calling thread's handle unless it has one (then returns RESULT_OK and ignores the
  * arguments). A non-NULL host is remembered by reference for every later connection of every
- * thread: keep the text valid. A non-zero programNumber is remembered; 0 takes the decimal value
- * of QELPROGID when set (read with atol, so "0x10" gives 0), else the remembered number
- * (default 0x2051454C). Returns 0, 8, 12, 13, 14 or 24. */
+ * thread: keep the text valid. programNumber counts by its low 32 bits: a non-zero one is
+ * remembered; 0 takes the decimal value of QELPROGID when set (read with atol, so "0x10" gives
+ * 0), else the remembered number (default 0x2051454C). Returns RESULT_OK, RESULT_NO_RESOURCES,
+ * RESULT_CONNECTION_REFUSED, RESULT_HOST_UNREACHABLE, RESULT_HOST_DOWN or
+ * RESULT_NOT_REGISTERED. */
 QEL_API unsigned int qelConnect(const char *host, unsigned long programNumber);
-/* Drops the calling thread's handle: 0, or 3 when it had none. */
+/* Drops the calling thread's handle: RESULT_OK, or RESULT_NOT_CONNECTED when it had none. */
 QEL_API unsigned int qelDisconnect(void);
 /* Empties the calling thread's slot, then destroys handle (which must be the thread's own or
- * NULL): 0, or 3 for NULL. */
+ * NULL): RESULT_OK, or RESULT_NOT_CONNECTED for NULL. */
 QEL_API unsigned int qelDisconnectConnection(CLIENT *handle);
 /* Creates qel_tsd_key; run once through qel_key_once. */
 QEL_API void qel_once_routine(void);
@@ -355,7 +383,9 @@ QEL_API bool_t xdr_rpc_ProcessInfo(XDR *xdrs, rpc_ProcessInfo *record);
  * the address of the char *), calls its procedure on clnt with a 25-second timeout and returns
  * its reply storage, or NULL on any failure. Reply storage is private to the calling thread and
  * procedure, holds one reply until the next call of that procedure on that thread, and is
- * released with clnt_freeres(clnt, <reply codec>, reply).
+ * released with clnt_freeres(clnt, <reply codec>, reply). Each remote operation below calls the
+ * stub named like it without "qel", in lower case, with "_1" (qelGetIP calls getip_1); where the
+ * names differ, the operation names its stub, and one built on another operation says which.
  * ------------------------------------------------------------------------------------------- */
 QEL_API int *stop_qel_server_1(void *argp, CLIENT *clnt);
 QEL_API int *configure_qel_server_1(void *argp, CLIENT *clnt);
@@ -409,28 +439,31 @@ QEL_API rpc_FanDebugState *getfanstate_1(void *argp, CLIENT *clnt);
 /* ---------------------------------------------------------------------------------------------
  * Server control.
  * ------------------------------------------------------------------------------------------- */
-/* Asks the management server to stop. The thread never holds a handle afterwards. */
+/* Asks the management server to stop (stop_qel_server_1). The thread never holds a handle
+ * afterwards. */
 QEL_API unsigned int qelStopServer(void);
-/* Asks the management server to configure itself; the handle stays open. */
+/* Asks the management server to configure itself (configure_qel_server_1); the handle stays
+ * open. */
 QEL_API unsigned int qelConfigureServer(void);
-/* Asks for a reboot of the service processor; the handle stays open. */
+/* Asks for a reboot of the service processor (reboot_sp_1); the handle stays open. */
 QEL_API unsigned int qelRebootSP(void);
 
 /* ---------------------------------------------------------------------------------------------
  * Network configuration. Addresses are 32-bit values with the first dotted number in the most
  * significant byte (10.1.2.3 is 0x0A010203). configSelector is sent unchanged.
  * ------------------------------------------------------------------------------------------- */
-/* Formats address as dotted-quad text into a new heap text. 7 for a NULL addressText, 8 when
- * out of memory (*addressText is then NULL). */
+/* Formats address as dotted-quad text into a new heap text; no remote call. addressText is
+ * required. RESULT_NO_RESOURCES when out of memory (*addressText is then NULL). */
 QEL_API unsigned int qelIPAddressToString(unsigned int address, char **addressText);
 /* Reads "%u.%u.%u.%u" (blanks before each number skipped, text after the fourth number
- * ignored, "010" is ten). 7 for a NULL pointer; 4 when fewer than four numbers are read or one
- * is above 255 (a number too large for 32 bits included), leaving *address untouched. */
+ * ignored, "010" is ten); no remote call. Both pointers are required. RESULT_INVALID_ARGUMENT
+ * when fewer than four numbers are read or one is above 255 (a number too large for 32 bits
+ * included), leaving *address untouched. */
 QEL_API unsigned int qelStringToIPAddress(const char *addressText, unsigned int *address);
-/* Sends the date text unchanged. A NULL date cannot be sent: result 2. */
+/* Sends the date text unchanged; a NULL date is passed on (RESULT_CALL_FAILED). */
 QEL_API unsigned int qelSetDate(const char *date);
 /* Current time of this machine in UTC, "YYYY-MM-DD HH:MM:SS GMT" (23 characters), in a new heap
- * text; no remote call. 4 for a NULL date, 8 when out of memory. */
+ * text; no remote call. date is required. RESULT_NO_RESOURCES when out of memory. */
 QEL_API unsigned int qelGetDate(char **date);
 
 /* Caller-side record of qelGetIP. The flags are 0 or 1; only those five bits are written. */
@@ -449,11 +482,12 @@ typedef struct IPInfo {
 
 /* Reads one interface's settings into *info (may be NULL: only the result is returned). A label
  * of 32 characters keeps its first 31. A hardware address of 1 to 5 bytes is copied and the
- * missing bytes are zero. A label over 32 bytes or more than 6 address bytes fails the call (2). */
+ * missing bytes are zero. A label over 32 bytes or more than 6 address bytes fails the call
+ * (RESULT_CALL_FAILED). */
 QEL_API unsigned int qelGetIP(unsigned int configSelector, unsigned int interfaceId, IPInfo *info);
 /* qelGetIP handed out piecewise; every pointer may be NULL and each output is filled on its own
  * pointer alone. Addresses the server marks absent give NULL; present ones a new dotted-quad
- * text. label gets a new text, hardwareAddress a new 6-byte block. On 8 (out of memory) the
+ * text. label gets a new text, hardwareAddress a new 6-byte block. On RESULT_NO_RESOURCES the
  * texts already handed out stay with the caller and later outputs are untouched. */
 QEL_API unsigned int qelGetIP_Str(unsigned int configSelector, unsigned int interfaceId,
                                   int *enabled, int *dhcp, char **ipAddress, char **netmask,
@@ -466,14 +500,16 @@ QEL_API unsigned int qelSetIP(unsigned int configSelector, unsigned int interfac
                               const unsigned int *netmask, const unsigned int *gateway,
                               const char *requestText);
 /* qelSetIP with dotted-quad texts; NULL texts send the address absent. With enabled non-zero
- * and dhcp 0 the texts are converted first: a malformed one gives 4 and nothing is sent. With
+ * and dhcp 0 the texts are converted first: a malformed one gives RESULT_INVALID_ARGUMENT and
+ * nothing is sent. With
  * enabled 0 and dhcp 0 every given text is sent present, as its address when it reads as one
  * and as 0 otherwise. With dhcp non-zero the texts are ignored. */
 QEL_API unsigned int qelSetIP_Str(unsigned int configSelector, unsigned int interfaceId,
                                   int enabled, int dhcp, const char *ipAddress, const char *netmask,
                                   const char *gateway, const char *requestText);
 
-/* Reads up to three DNS servers (0 for an absent one) and the DNS text (new heap copy). */
+/* Reads up to three DNS servers (0 for an absent one) and the DNS text (new heap copy)
+ * (getdns_1). */
 QEL_API unsigned int qelGetDNS3(unsigned int configSelector, unsigned int *server1,
                                 unsigned int *server2, unsigned int *server3, char **dnsText);
 /* qelGetDNS3 for server 1 only. */
@@ -481,7 +517,8 @@ QEL_API unsigned int qelGetDNS(unsigned int configSelector, unsigned int *server
 /* *servers receives the present servers joined by ", " ("10.0.0.1, 10.0.0.3") in a new text, or
  * NULL when none is present; dnsText as qelGetDNS3. */
 QEL_API unsigned int qelGetDNS_Str(unsigned int configSelector, char **servers, char **dnsText);
-/* Writes the DNS servers: a NULL pointer sends that server absent, a NULL dnsText sends "". */
+/* Writes the DNS servers (setdns_1): a NULL pointer sends that server absent, a NULL dnsText
+ * sends "". */
 QEL_API unsigned int qelSetDNS3(unsigned int configSelector, const unsigned int *server1,
                                 const unsigned int *server2, const unsigned int *server3,
                                 const char *dnsText);
@@ -489,10 +526,12 @@ QEL_API unsigned int qelSetDNS3(unsigned int configSelector, const unsigned int 
 QEL_API unsigned int qelSetDNS(unsigned int configSelector, const unsigned int *server1,
                                const char *dnsText);
 /* Up to three dotted-quad addresses separated by any run of spaces and commas; blanks before
- * the first entry are skipped. Text after an address up to the next separator is ignored
- * ("1.1.1.1;2.2.2.2" is one server). NULL or "" sends all three absent; "0.0.0.0" is sent as a
- * present server. A malformed entry, a leading comma or a text of separators only gives 4, a
- * fourth entry 26 whatever it holds; nothing is sent then. */
+ * the first entry are skipped. An entry runs from its address to the next space, comma or end,
+ * and what follows the address in it is ignored ("1.1.1.1;2.2.2.2" is one server; in
+ * "1.1.1.1,\t 2.2.2.2" the tab starts an entry that reads 2.2.2.2, then 2.2.2.2 again). NULL
+ * or "" sends all three absent; "0.0.0.0" is sent as a present server. A malformed entry, a
+ * leading comma or a text of separators only gives RESULT_INVALID_ARGUMENT, a fourth entry
+ * RESULT_TOO_MANY_VALUES whatever it holds; nothing is sent then. */
 QEL_API unsigned int qelSetDNS_Str(unsigned int configSelector, const char *servers,
                                    const char *dnsText);
 /* Reads the hostname into a new heap text. */
@@ -501,7 +540,7 @@ QEL_API unsigned int qelGetHostname(unsigned int configSelector, char **hostname
 QEL_API unsigned int qelSetHostname(unsigned int configSelector, const char *hostname);
 /* Asks the server to restore its defaults, sending *resetSelector. Sets a total timeout of 180 s
  * on the thread's handle first; it stays for every later call until the handle is dropped. A
- * NULL resetSelector is rejected with 4 before any connection or call. */
+ * resetSelector is required. */
 QEL_API unsigned int qelResetToDefaultSettings(const unsigned short *resetSelector);
 
 /* ---------------------------------------------------------------------------------------------
@@ -519,23 +558,22 @@ QEL_API unsigned int qelPlatformSetPowerState(int powerState);
 /* Power level; *powerLevel is untouched on a negative reply. */
 QEL_API unsigned int qelPlatformGetPowerLevel(int *powerLevel);
 QEL_API unsigned int qelPlatformSetPowerLevel(int powerLevel);
-/* Reason of the last shutdown. shutdownReason is required: NULL gives 4 before connecting. */
+/* Reason of the last shutdown (platformgetoffreason_1). shutdownReason is required. */
 QEL_API unsigned int qelPlatformGetShutdownReason(int *shutdownReason);
-/* Reports a machine-check event; a NULL eventText cannot be sent (result 2). */
+/* Reports a machine-check event (platformmcevent_1); a NULL eventText is passed on. */
 QEL_API unsigned int qelPlatformMachineCheckEvent(int eventValue1, int eventValue2, int eventValue3,
                                                   const char *eventText);
-/* Reports a DIMM error; a NULL eventText cannot be sent (result 2). */
+/* Reports a DIMM error (platformdimmevent_1); a NULL eventText is passed on. */
 QEL_API unsigned int qelPlatformLogDimmError(int eventValue1, int eventValue2, int eventValue3,
                                              int eventValue4, const char *eventText);
 QEL_API unsigned int qelPlatformButton(int button);
-/* Platform type for typeKey. platformType is required (NULL gives 4 before connecting) and
- * receives every reply that comes back; a reply of 0 gives 4. A NULL typeKey cannot be sent
- * (result 2). */
+/* Platform type for typeKey. platformType is required and receives every reply that comes
+ * back; a reply of 0 gives RESULT_INVALID_ARGUMENT. A NULL typeKey is passed on. */
 QEL_API unsigned int qelPlatformGetType(const char *typeKey, int *platformType);
 
 /* ---------------------------------------------------------------------------------------------
  * Sensor reports. Text reports are new heap texts; a NULL report pointer only returns the
- * result. A NULL component cannot be sent (result 2) except where stated.
+ * result. A NULL component is passed on except where stated.
  * ------------------------------------------------------------------------------------------- */
 QEL_API unsigned int qelSysGetSensorValuesXML(char **report);
 QEL_API unsigned int qelSysGetSensorValuesASCII(char **report);
@@ -547,12 +585,16 @@ QEL_API unsigned int qelSysGetComponentStatusAll(char **report);
 /* A NULL component sends "". */
 QEL_API unsigned int qelSysGetESValuesForComponentXML(const char *component, char **report);
 QEL_API unsigned int qelSysGetPresenceDetectAll(char **report);
-/* Signed value reply. A NULL or empty component gives 4 (after the connection step). */
+/* Signed value reply. A NULL or empty component gives RESULT_INVALID_ARGUMENT (after the
+ * connection step). */
 QEL_API unsigned int qelSysGetPresenceDetect(const char *component, int *presence);
 
 /* ---------------------------------------------------------------------------------------------
- * Sensor values and thresholds. A reading of -300.0 means no value is available.
+ * Sensor values and thresholds.
  * ------------------------------------------------------------------------------------------- */
+/* The reading of a sensor that has no value to offer. */
+#define QEL_NO_READING (-300.0f)
+
 /* Caller-side thresholds: flags first (only their low 8 bits travel), then the values. */
 typedef struct SensorThresholds {
   int thresholdFlag1;
@@ -566,16 +608,17 @@ typedef struct SensorThresholds {
 } SensorThresholds;
 
 QEL_API unsigned int qelSysGetSensorValue(const char *sensorId, float *value);
-/* Sets a value. When the server answers 15 the sensor is read once more: 5 if it reads
- * -300.0, else 15. */
+/* Sets a value. When the server answers 15 (value not taken) the sensor is read once more:
+ * RESULT_NOT_AVAILABLE if it reads QEL_NO_READING, else 15. */
 QEL_API unsigned int qelSysSetSensorValue(const char *sensorId, float value);
-/* Reads the sensor first and answers 5 without sending when it reads -300.0. thresholds is
- * required. */
+/* Reads the sensor first and answers RESULT_NOT_AVAILABLE without sending when it reads
+ * QEL_NO_READING. thresholds must not be NULL. */
 QEL_API unsigned int qelSysSetSensorThresholds(const char *sensorId,
                                                const SensorThresholds *thresholds);
-/* thresholds is required; flags come back as 0 to 255. */
+/* thresholds must not be NULL; flags come back as 0 to 255. */
 QEL_API unsigned int qelSysGetSensorThresholds(const char *sensorId, SensorThresholds *thresholds);
-/* Writes exactly count values: the server's (at most 4), then zeros. */
+/* Writes exactly count values: the server's (at most 4), then zeros. values must not be NULL
+ * when count is not 0. */
 QEL_API unsigned int qelSysGetVRMGoodness(int vrmSelector, unsigned int count, int *values);
 
 /* ---------------------------------------------------------------------------------------------
@@ -600,11 +643,11 @@ typedef struct SensorInfo {
   int intValue5;
 } SensorInfo;
 
-/* info is required. */
+/* info must not be NULL. */
 QEL_API unsigned int qelGetSensorInfo(const char *sensorId, SensorInfo *info);
 /* *idList receives an array of *idCount separately allocated identifiers (no terminating
  * entry); the caller frees each, then the array, also when the count is 0. Both outputs are
- * required (4 before connecting); on any failure neither is written. */
+ * required; on any failure neither is written. */
 QEL_API unsigned int qelGetSensorList(int selector1, int selector2, unsigned int *idCount,
                                       char ***idList);
 
@@ -623,8 +666,9 @@ typedef struct FanState {
   int entries[16];
 } FanState;
 
-/* state is required. Copies the first entryCount entries; later entries keep their contents.
- * A reply with an entryCount outside 0 to 16 is rejected with 4 and *state is untouched. */
+/* state must not be NULL. Copies the first entryCount entries; later entries keep their
+ * contents. A reply with an entryCount outside 0 to 16 is rejected with RESULT_INVALID_ARGUMENT
+ * and *state is untouched. */
 QEL_API unsigned int qelGetFanState(FanState *state);
 
 /* ---------------------------------------------------------------------------------------------
@@ -637,13 +681,14 @@ QEL_API unsigned int qelSysGetConsoleConfig(int *consoleValue1, int *consoleValu
                                             unsigned long *consoleValue5);
 QEL_API unsigned int qelSysSetConsoleConfig(int consoleValue1, int consoleValue2, int consoleValue3,
                                             int consoleValue4, unsigned long consoleValue5);
+/* Sends the CPU configuration (syssetcpuconfiguration_1). */
 QEL_API unsigned int qelSetCPUConfiguration(int cpuValue1, unsigned int cpuValue2,
                                             unsigned int cpuValue3, int cpuValue4,
                                             unsigned int cpuValue5);
 /* Product name from the "product-id" sensor and the map file /usr/local/config/prod_id_map
- * (lines "hex-number|name"). productName is required. 18 when the file cannot be opened
- * (checked first), 24 when the sensor read fails, 5 when no line matches; "N/A" for a reading
- * of -300.0. */
+ * (lines "hex-number|name"). productName must not be NULL. RESULT_FILE_UNAVAILABLE when the
+ * file cannot be opened (checked first), RESULT_NOT_REGISTERED when the sensor read fails,
+ * RESULT_NOT_AVAILABLE when no line matches; "N/A" for a reading of QEL_NO_READING. */
 QEL_API unsigned int qelGetProductId(char **productName);
 QEL_API unsigned int qelGetPBMString(unsigned int pbmSelector, char **pbmText);
 /* A NULL pbmText sends "". */
@@ -652,8 +697,8 @@ QEL_API unsigned int qelRegisterPID(int pid, unsigned long processTag);
 QEL_API unsigned int qelNotify(int notification);
 /* The server's internal state as a new heap text, or NULL on any failure. */
 QEL_API char *qelInternalState(void);
-/* Returns the server's reply unchanged, or 0 on any failure (indistinguishable from a reply
- * of 0). */
+/* Sets the server's debug level (setdbglevel_1). Returns the server's reply unchanged, or 0 on
+ * any failure (indistinguishable from a reply of 0). */
 QEL_API int qelSetDebugLevel(int debugLevel);
 
 #ifdef __cplusplus

@@ -1,9 +1,7 @@
-// Dotted-quad text of addresses in both directions, the date sent to the server, and the local
-// clock read in UTC.
+// Dotted-quad text of addresses in both directions.
 #include <cstdio>
-#include <ctime>
 
-#include "connection/call_frame.hpp"
+#include "connection/reply_conventions.hpp"
 #include "network/addresses.hpp"
 
 using namespace qel;
@@ -11,8 +9,6 @@ using namespace qel;
 namespace {
 
 constexpr unsigned int kLargestPart = 255;
-// "YYYY-MM-DD HH:MM:SS GMT" and its terminator, with room for a longer zone name.
-constexpr std::size_t kDateSize = 25;
 
 }  // namespace
 
@@ -45,23 +41,6 @@ unsigned int qelStringToIPAddress(const char *addressText, unsigned int *address
     value = (value << 8) | static_cast<unsigned int>(p);
   }
   *address = value;
-  return RESULT_OK;
-}
-
-unsigned int qelSetDate(const char *date) {
-  char *text = const_cast<char *>(date);
-  return callFrame<proc::SetDate>(&text, StatusReply{});
-}
-
-unsigned int qelGetDate(char **date) {
-  if (date == nullptr) return RESULT_INVALID_ARGUMENT;
-  const std::time_t now = std::time(nullptr);
-  std::tm utc{};
-  gmtime_r(&now, &utc);
-  *date = static_cast<char *>(std::malloc(kDateSize));
-  if (*date == nullptr) return RESULT_NO_RESOURCES;
-  // A year past 9999 does not fit; the text is then empty rather than undefined.
-  if (std::strftime(*date, kDateSize, "%Y-%m-%d %T %Z", &utc) == 0) (*date)[0] = '\0';
   return RESULT_OK;
 }
 

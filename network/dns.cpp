@@ -27,17 +27,17 @@ void joinServers(const unsigned int (&servers)[kServers], char *joined) {
   }
 }
 
-// Reads up to three addresses separated by runs of spaces and commas into slots. Whatever
-// follows an address up to the next separator belongs to that entry and is ignored. A fourth
-// entry is refused whatever it holds.
+// Reads up to three addresses separated by runs of spaces and commas into slots. Each entry
+// runs from where its conversion started to the next space, comma or end: a tab or newline
+// belongs to the entry, so "1.1.1.1,\t 2.2.2.2" reads 2.2.2.2 twice. A fourth entry is refused
+// whatever it holds.
 unsigned int parseServers(const char *text, unsigned int (&slots)[kServers], int &taken) {
   taken = 0;
   for (const char *at = text != nullptr ? text : ""; *at != '\0'; ++taken) {
     if (taken == kServers) return RESULT_TOO_MANY_VALUES;
     if (const unsigned int rc = qelStringToIPAddress(at, &slots[taken])) return rc;
-    // The conversion skipped blanks before the entry; step over them too, or a leading blank
-    // would end the entry before its address.
-    while (std::isspace(static_cast<unsigned char>(*at))) ++at;
+    // Blanks before the first address, which the conversion skipped, do not end its entry.
+    while (taken == 0 && std::isspace(static_cast<unsigned char>(*at))) ++at;
     while (*at != '\0' && !isSeparator(*at)) ++at;
     while (isSeparator(*at)) ++at;
   }

@@ -34,7 +34,7 @@ unsigned int qelSetHostname(unsigned int configSelector, const char *hostname) {
 unsigned int qelResetToDefaultSettings(const unsigned short *resetSelector) {
   if (resetSelector == nullptr) return RESULT_INVALID_ARGUMENT;
   u_short selector = *resetSelector;
-  return callFrame<proc::ResetToDefaults>(&selector, StatusReply{}, allowResetTime);
+  return callFrame<proc::ResetToDefaultSettings>(&selector, StatusReply{}, allowResetTime);
 }
 
 }  // extern "C"

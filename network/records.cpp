@@ -1,5 +1,5 @@
-// Network records and the stubs of the network procedures that carry them.
-#include "protocol/procedures.hpp"
+// Network records.
+#include "protocol/xdr_codec.hpp"
 
 using namespace qel;
 
@@ -37,13 +37,5 @@ bool_t xdr_rpc_DNSState(XDR *xdrs, rpc_DNSState *record) {
 bool_t xdr_rpc_Hostname(XDR *xdrs, rpc_Hostname *record) {
   return xdr_u_int(xdrs, &record->configSelector) && xdrText(xdrs, &record->hostname);
 }
-
-// clang-format off
-rpc_IPState *getip_1(rpc_Interface *argp, CLIENT *clnt) { return proc::GetIP::call(argp, clnt); }
-int *setip_1(rpc_IPState *argp, CLIENT *clnt) { return proc::SetIP::call(argp, clnt); }
-rpc_DNSState *getdns_1(unsigned int *argp, CLIENT *clnt) { return proc::GetDNS::call(argp, clnt); }
-int *setdns_1(rpc_DNSState *argp, CLIENT *clnt) { return proc::SetDNS::call(argp, clnt); }
-int *sethostname_1(rpc_Hostname *argp, CLIENT *clnt) { return proc::SetHostname::call(argp, clnt); }
-// clang-format on
 
 }  // extern "C"

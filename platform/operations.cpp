@@ -16,10 +16,6 @@ struct NonZeroValueReply {
   }
 };
 
-// Request records borrow the caller's text for the one call; the codecs only read it. A null
-// text is passed on and fails the call.
-char *borrowed(const char *text) { return const_cast<char *>(text); }
-
 }  // namespace
 
 extern "C" {
@@ -57,14 +53,14 @@ unsigned int qelPlatformGetShutdownReason(int *shutdownReason) {
 
 unsigned int qelPlatformMachineCheckEvent(int eventValue1, int eventValue2, int eventValue3,
                                           const char *eventText) {
-  rpc_PlatformMCEvent request{eventValue1, eventValue2, eventValue3, borrowed(eventText)};
+  rpc_PlatformMCEvent request{eventValue1, eventValue2, eventValue3, textAsGiven(eventText)};
   return callFrame<proc::PlatformMCEvent>(&request, StatusReply{});
 }
 
 unsigned int qelPlatformLogDimmError(int eventValue1, int eventValue2, int eventValue3,
                                      int eventValue4, const char *eventText) {
   rpc_PlatformDimmEvent request{eventValue1, eventValue2, eventValue3, eventValue4,
-                                borrowed(eventText)};
+                                textAsGiven(eventText)};
   return callFrame<proc::PlatformDimmEvent>(&request, StatusReply{});
 }
 
@@ -75,7 +71,7 @@ unsigned int qelPlatformButton(int button) {
 // platformType is required; without it the reply would have nowhere to go.
 unsigned int qelPlatformGetType(const char *typeKey, int *platformType) {
   if (platformType == nullptr) return RESULT_INVALID_ARGUMENT;
-  char *key = borrowed(typeKey);
+  char *key = textAsGiven(typeKey);
   return callFrame<proc::PlatformGetType>(&key, NonZeroValueReply{platformType});
 }
 

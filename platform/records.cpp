@@ -1,6 +1,6 @@
-// Platform request records and the stubs of the procedures that send them. The leading
-// integers of each record cross the stream through one inline block where it grants one.
-#include "protocol/procedures.hpp"
+// Platform request records. The leading integers of each record cross the stream through one
+// inline block where it grants one.
+#include "protocol/xdr_codec.hpp"
 
 using namespace qel;
 
@@ -21,11 +21,5 @@ bool_t xdr_rpc_PlatformDimmEvent(XDR *xdrs, rpc_PlatformDimmEvent *record) {
                   &record->eventValue4) &&
          xdrText(xdrs, &record->eventText);
 }
-
-// clang-format off
-int *platformsetaction_1(rpc_PlatformSetAction *argp, CLIENT *clnt) { return proc::PlatformSetAction::call(argp, clnt); }
-int *platformmcevent_1(rpc_PlatformMCEvent *argp, CLIENT *clnt) { return proc::PlatformMCEvent::call(argp, clnt); }
-int *platformdimmevent_1(rpc_PlatformDimmEvent *argp, CLIENT *clnt) { return proc::PlatformDimmEvent::call(argp, clnt); }
-// clang-format on
 
 }  // extern "C"

@@ -46,7 +46,7 @@ unsigned int copyIds(const rpc_SensorListReturn &reply, unsigned int *idCount, c
 extern "C" {
 
 unsigned int qelGetSensorInfo(const char *sensorId, SensorInfo *info) {
-  char *id = const_cast<char *>(sensorId);
+  char *id = textAsGiven(sensorId);
   return callFrame<proc::GetSensorInfo>(&id, RecordReply{[&](const rpc_SensorInfo &reply) {
     copyBounded(info->text1, reply.text1);
     copyBounded(info->text2, reply.text2);

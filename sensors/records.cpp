@@ -1,5 +1,5 @@
-// Sensor records, the fan debug state, and the stubs of the procedures that carry them.
-#include "protocol/procedures.hpp"
+// Sensor records and the fan debug state.
+#include "protocol/xdr_codec.hpp"
 
 using namespace qel;
 
@@ -68,15 +68,5 @@ bool_t xdr_rpc_FanDebugState(XDR *xdrs, rpc_FanDebugState *record) {
                   &record->debugValue6, &record->debugValue7, &record->debugValue8,
                   &record->entryCount, &record->entries);
 }
-
-// clang-format off
-rpc_SensorInfo *getsensorinfo_1(char **argp, CLIENT *clnt) { return proc::GetSensorInfo::call(argp, clnt); }
-rpc_SensorListReturn *getsensorlist_1(rpc_SensorList *argp, CLIENT *clnt) { return proc::GetSensorList::call(argp, clnt); }
-int *syssetsensorvalue_1(rpc_SysSetSensorInfo *argp, CLIENT *clnt) { return proc::SetSensorValue::call(argp, clnt); }
-int *syssetsensorthresholds_1(rpc_SysSetSensorThresh *argp, CLIENT *clnt) { return proc::SetSensorThresholds::call(argp, clnt); }
-rpc_SysGetSensorThresh *sysgetsensorthresholds_1(char **argp, CLIENT *clnt) { return proc::GetSensorThresholds::call(argp, clnt); }
-rpc_SysGetVRMGoodness *sysgetvrmgoodness_1(int *argp, CLIENT *clnt) { return proc::GetVRMGoodness::call(argp, clnt); }
-rpc_FanDebugState *getfanstate_1(void *argp, CLIENT *clnt) { return proc::GetFanState::call(argp, clnt); }
-// clang-format on
 
 }  // extern "C"

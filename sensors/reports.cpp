@@ -6,12 +6,10 @@ using namespace qel;
 
 namespace {
 
-// Sends `component` as the bare string argument of P. A null component cannot be encoded, so
-// the call fails (2) unless the operation substituted a text first.
+// Sends `component` as the bare string argument of P.
 template <typename P, typename Convention>
-unsigned int forComponent(const char *component, Convention convention) {
-  char *argument = const_cast<char *>(component);
-  return callFrame<P>(&argument, convention);
+unsigned int forComponent(char *component, Convention convention) {
+  return callFrame<P>(&component, convention);
 }
 
 }  // namespace
@@ -19,35 +17,39 @@ unsigned int forComponent(const char *component, Convention convention) {
 extern "C" {
 
 unsigned int qelSysGetSensorValuesXML(char **report) {
-  return callFrame<proc::SensorValuesXML>(nullptr, TextReply{report});
+  return callFrame<proc::SysGetSensorValuesXML>(nullptr, TextReply{report});
 }
 
 unsigned int qelSysGetSensorValuesASCII(char **report) {
-  return callFrame<proc::SensorValuesASCII>(nullptr, TextReply{report});
+  return callFrame<proc::SysGetSensorValuesASCII>(nullptr, TextReply{report});
 }
 
 unsigned int qelSysGetSensorValuesForComponentXML(const char *component, char **report) {
-  return forComponent<proc::ComponentValuesXML>(component, TextReply{report});
+  return forComponent<proc::SysGetSensorValuesForComponentXML>(textAsGiven(component),
+                                                               TextReply{report});
 }
 
 unsigned int qelSysGetSensorValuesForComponentASCII(const char *component, char **report) {
-  return forComponent<proc::ComponentValuesASCII>(component, TextReply{report});
+  return forComponent<proc::SysGetSensorValuesForComponentASCII>(textAsGiven(component),
+                                                                 TextReply{report});
 }
 
 unsigned int qelSysGetComponentStatus(const char *component, int *status) {
-  return forComponent<proc::ComponentStatus>(component, SignedValueReply{status});
+  return forComponent<proc::SysGetComponentStatus>(textAsGiven(component),
+                                                   SignedValueReply{status});
 }
 
 unsigned int qelSysGetComponentStatusAll(char **report) {
-  return callFrame<proc::ComponentStatusAll>(nullptr, TextReply{report});
+  return callFrame<proc::SysGetComponentStatusAll>(nullptr, TextReply{report});
 }
 
 unsigned int qelSysGetESValuesForComponentXML(const char *component, char **report) {
-  return forComponent<proc::ESValuesXML>(textOrEmpty(component), TextReply{report});
+  return forComponent<proc::SysGetESValuesForComponentXML>(textOrEmpty(component),
+                                                           TextReply{report});
 }
 
 unsigned int qelSysGetPresenceDetectAll(char **report) {
-  return callFrame<proc::PresenceDetectAll>(nullptr, TextReply{report});
+  return callFrame<proc::SysGetPresenceDetectAll>(nullptr, TextReply{report});
 }
 
 // The component is checked only once the thread has a handle, so a thread that cannot connect
@@ -56,7 +58,8 @@ unsigned int qelSysGetPresenceDetect(const char *component, int *presence) {
   CLIENT *clnt = nullptr;
   if (const unsigned int rc = connectionStep(&clnt)) return rc;
   if (component == nullptr || *component == '\0') return RESULT_INVALID_ARGUMENT;
-  return forComponent<proc::PresenceDetect>(component, SignedValueReply{presence});
+  return forComponent<proc::SysGetPresenceDetect>(textAsGiven(component),
+                                                  SignedValueReply{presence});
 }
 
 }  // extern "C"

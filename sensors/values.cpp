@@ -1,20 +1,17 @@
 // Single sensors: reading and setting a value, the four thresholds, and the VRM goodness values.
 #include "connection/call_frame.hpp"
-#include "sensors/no_reading.hpp"
+#include "protocol/server_contract.hpp"
 
 using namespace qel;
 
 namespace {
 
-// The server's answer to a value it did not take; the sensor is then read to tell why.
-constexpr int kValueNotTaken = 15;
-
 // Reads the sensor on clnt outside the frame: true only for a reply with errorCode 0 carrying
 // the no-value reading. A read that fails is no verdict, and it leaves the handle open.
 bool readsNoValue(CLIENT *clnt, char **sensorId) {
   bool noValue = false;
-  withReply<proc::GetSensorValue>(clnt, sensorId, [&](const rpc_FloatAndEC &reply) {
-    noValue = reply.errorCode == 0 && reply.value == kNoReading;
+  withReply<proc::SysGetSensorValue>(clnt, sensorId, [&](const rpc_FloatAndEC &reply) {
+    noValue = reply.errorCode == 0 && reply.value == QEL_NO_READING;
   });
   return noValue;
 }
@@ -41,13 +38,13 @@ SensorThresholds fromWire(const rpc_SysSensorThresholds &t) {
 extern "C" {
 
 unsigned int qelSysGetSensorValue(const char *sensorId, float *value) {
-  char *id = const_cast<char *>(sensorId);
-  return callFrame<proc::GetSensorValue>(&id, FloatReply{value});
+  char *id = textAsGiven(sensorId);
+  return callFrame<proc::SysGetSensorValue>(&id, FloatReply{value});
 }
 
 unsigned int qelSysSetSensorValue(const char *sensorId, float value) {
-  rpc_SysSetSensorInfo request{const_cast<char *>(sensorId), value};
-  return callFrame<proc::SetSensorValue>(&request, [&](int reply) {
+  rpc_SysSetSensorInfo request{textAsGiven(sensorId), value};
+  return callFrame<proc::SysSetSensorValue>(&request, [&](int reply) {
     if (reply == kValueNotTaken && readsNoValue(threadHandle(), &request.sensorId)) {
       return RESULT_NOT_AVAILABLE;
     }
@@ -57,20 +54,20 @@ unsigned int qelSysSetSensorValue(const char *sensorId, float value) {
 
 // Unlike a value, thresholds are never sent to a sensor that reads as having no value.
 unsigned int qelSysSetSensorThresholds(const char *sensorId, const SensorThresholds *thresholds) {
-  rpc_SysSetSensorThresh request{const_cast<char *>(sensorId), toWire(*thresholds)};
+  rpc_SysSetSensorThresh request{textAsGiven(sensorId), toWire(*thresholds)};
   CLIENT *clnt = nullptr;
   if (const unsigned int rc = connectionStep(&clnt)) return rc;
   if (readsNoValue(clnt, &request.sensorId)) return RESULT_NOT_AVAILABLE;
-  return callFrame<proc::SetSensorThresholds>(&request, StatusReply{});
+  return callFrame<proc::SysSetSensorThresholds>(&request, StatusReply{});
 }
 
 unsigned int qelSysGetSensorThresholds(const char *sensorId, SensorThresholds *thresholds) {
-  char *id = const_cast<char *>(sensorId);
+  char *id = textAsGiven(sensorId);
   const auto copy = [&](const rpc_SysGetSensorThresh &reply) {
     *thresholds = fromWire(reply.thresholds);
     return RESULT_OK;
   };
-  return callFrame<proc::GetSensorThresholds>(&id, RecordReply{copy});
+  return callFrame<proc::SysGetSensorThresholds>(&id, RecordReply{copy});
 }
 
 unsigned int qelSysGetVRMGoodness(int vrmSelector, unsigned int count, int *values) {
@@ -80,7 +77,7 @@ unsigned int qelSysGetVRMGoodness(int vrmSelector, unsigned int count, int *valu
     }
     return RESULT_OK;
   };
-  return callFrame<proc::GetVRMGoodness>(&vrmSelector, RecordReply{copy});
+  return callFrame<proc::SysGetVRMGoodness>(&vrmSelector, RecordReply{copy});
 }
 
 }  // extern "C"

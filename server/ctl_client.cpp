@@ -214,7 +214,7 @@ int runControlClient(int argc, char **argv) {
       "command line is wrong.");
   Options options;
   app.add_option("-p,--program", options.program,
-                 "the server's program number (default 0x2051454C)");
+                 "the server's program number (default " + proc::defaultProgramText() + ")");
   app.add_option("-S,--socket", options.socket, "the control socket (default: the program's)");
   app.add_flag("--json", options.json, "write the server's JSON reply as it stands");
   app.require_subcommand(1);

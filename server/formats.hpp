@@ -26,4 +26,7 @@ std::string formatDate(int64_t secondsSinceEpoch);
 // True when the mask is a run of one bits followed by zero bits.
 bool isContiguousNetmask(uint32_t netmask);
 
+// The text in double quotes, as the event log and the internal state write texts.
+inline std::string quoted(std::string_view text) { return "\"" + std::string(text) + "\""; }
+
 }  // namespace qel::simd

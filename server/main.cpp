@@ -149,7 +149,8 @@ int main(int argc, char **argv) {
   app.add_option("-s,--scenario", options.scenarioFile,
                  "JSON scenario with the starting state (default: the built-in one)");
   app.add_option("-p,--program", options.program,
-                 "ONC RPC program number, decimal or 0x-hex (default 0x2051454C)");
+                 "ONC RPC program number, decimal or 0x-hex (default " +
+                     qel::proc::defaultProgramText() + ")");
   app.add_flag("-f,--foreground", options.foreground,
                "stay in the foreground (otherwise detach once registered)");
   app.add_option("-l,--log-level", options.logLevel,

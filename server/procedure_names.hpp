@@ -1,5 +1,5 @@
 // The management procedures by name, as the control channel and the request trace call them:
-// the names of the procedure table ("PlatformGetState", "GetSensorValue").
+// the names of the procedure table ("PlatformGetState", "SysGetSensorValue").
 #pragma once
 
 #include <rpc/rpc.h>

@@ -10,7 +10,7 @@
 
 namespace qel::simd {
 
-struct TextReply {
+struct TextHolder {
   int code = 0;
   std::string text;
   rpc_StringAndEC record{};
@@ -20,7 +20,7 @@ struct TextReply {
   }
 };
 
-struct BareTextReply {
+struct BareTextHolder {
   std::string text;
   char *pointer = nullptr;
   char **wire() {

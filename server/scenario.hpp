@@ -99,9 +99,6 @@ struct TimelineEntry {
   std::string command;  // the control request, as JSON text
 };
 
-inline constexpr std::string_view kProductIdSensor = "product-id";
-inline constexpr float kNoReading = -300.0f;
-
 struct Scenario {
   std::string name;
   std::string origin;  // "built-in" or the file it came from

@@ -5,6 +5,7 @@
 #include <numbers>
 #include <utility>
 
+#include "qel.h"
 #include "server/log.hpp"
 #include "server/sp_state.hpp"
 
@@ -42,7 +43,7 @@ const ComponentSpec *SpState::findComponent(std::string_view name) const {
 // readings follow the power cap; every reading wanders slowly around where it should be.
 float SpState::reading(const SensorState &sensor) const {
   const SensorSpec &spec = sensor.spec;
-  if (!spec.available) return kNoReading;
+  if (!spec.available) return QEL_NO_READING;
   if (sensor.pinned) return *sensor.pinned;
   const double progress = bootProgress();
   double base = spec.offValue + (spec.value - spec.offValue) * progress;

@@ -17,9 +17,9 @@
 
 namespace qel::simd {
 
-// Platform state values reported by procedure 1001.
+// Platform state values reported by PlatformGetState.
 enum PlatformState : int { kHostOff = 0, kHostBooting = 1, kHostRunning = 2 };
-// Shutdown reasons reported by procedure 1015.
+// Shutdown reasons reported by PlatformGetOffReason.
 enum ShutdownReason : int {
   kNoShutdown = 0,
   kManagementRequest = 1,
@@ -28,10 +28,10 @@ enum ShutdownReason : int {
   kReset = 4,
   kPowerCycle = 5,
 };
-// Platform action codes of procedure 1002 and buttons of procedure 1012.
+// Platform action codes of PlatformSetAction and buttons of PlatformButton.
 enum ActionCode : int { kPowerOn = 1, kShutdown = 2, kPowerOff = 3, kResetHost = 4, kCycle = 5 };
 enum Button : int { kPowerButtonPress = 1, kResetButton = 2, kNmiButton = 3 };
-// Component status values of procedure 2008.
+// Component status values of SysGetComponentStatus.
 enum ComponentStatus : int {
   kStatusOk = 0,
   kStatusWarning = 1,
@@ -74,7 +74,7 @@ struct FanReport {
 
 struct SensorState {
   SensorSpec spec;
-  std::optional<float> pinned;  // a value set through procedure 2007 holds until a reset
+  std::optional<float> pinned;  // a value set through SysSetSensorValue holds until a reset
   ThresholdSet thresholds;
 };
 
@@ -98,7 +98,7 @@ class SpState {
   double loadedAt() const { return loadedAt_; }
   void countRequest() { ++requests_; }
 
-  // Network (procedures 1020 to 1029). Selector 0 is the only configuration.
+  // Network. Selector 0 is the only configuration.
   int interface(unsigned selector, unsigned id, InterfaceReport &out) const;
   int setInterface(unsigned selector, unsigned id, const InterfaceSettings &settings,
                    std::string_view requestText);
@@ -110,7 +110,7 @@ class SpState {
   // 0 restores the whole starting scenario, 1 only the network settings.
   int resetToDefaults(unsigned selector);
 
-  // Platform (procedures 1001 to 1016). Getters of signed-value procedures return the value.
+  // Platform. Getters of signed-value procedures return the value.
   int platformState() const;
   int powerState() const { return poweredOn_ ? 1 : 0; }
   int powerLevel() const { return powerLevel_; }
@@ -124,7 +124,7 @@ class SpState {
   // 0 for an unknown key.
   int platformType(std::string_view key) const;
 
-  // Sensors and components (procedures 1500, 1501, 2002 to 2019, 4002).
+  // Sensors, components and the fan.
   const std::vector<SensorState> &sensors() const { return sensors_; }
   const std::vector<ComponentSpec> &components() const { return components_; }
   const SensorState *findSensor(std::string_view id) const;
@@ -143,7 +143,7 @@ class SpState {
   int sensorList(int kind, int component, std::vector<std::string> &out) const;
   FanReport fanState() const;
 
-  // Administration (procedures 1050, 1051, 2011, 2012, 2015, 3002, 3003, 4000).
+  // Administration.
   const ConsoleSpec &console() const { return console_; }
   int setConsole(const ConsoleSpec &console);
   int setCpuConfiguration(const std::array<int64_t, 5> &values);

@@ -21,7 +21,7 @@ class Trace {
   // Counts the call and keeps it; also logged at debug level.
   void record(rpcproc_t procedure, nlohmann::json arguments, nlohmann::json answer,
               const std::optional<FaultHit> &fault);
-  // {"total": n, "faulted": n, "procedures": {"GetSensorValue": n, ...}}
+  // {"total": n, "faulted": n, "procedures": {"SysGetSensorValue": n, ...}}
   nlohmann::json stats() const;
   // The latest `count` requests, oldest first.
   nlohmann::json last(std::size_t count) const;

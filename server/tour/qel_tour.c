@@ -100,7 +100,7 @@ static void sensors(void) {
   if (step("sensor list", qelGetSensorList(0, 0, &count, &ids))) {
     for (i = 0; i < count; ++i) {
       unsigned int result = qelSysGetSensorValue(ids[i], &value);
-      if (result == RESULT_OK && value != -300.0f) {
+      if (result == RESULT_OK && value != QEL_NO_READING) {
         printf("  %-34s %.2f\n", ids[i], value);
       } else {
         printf("  %-34s %s\n", ids[i], result == RESULT_OK ? "no reading" : "failed");

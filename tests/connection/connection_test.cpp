@@ -58,12 +58,20 @@ TEST_F(ConnectionTest, ProgramNumberZeroReadsQelprogid) {
   const std::string decimal = std::to_string(server.program());
   char hex[32];
   snprintf(hex, sizeof hex, "0x%X", server.program());
-  const std::pair<std::string, bool> cases[] = {
-      {decimal, true}, {"  +" + decimal, true},
-      {hex, false},                 // hexadecimal reads as 0
-      {"abc", false},  {"", true},  // unset keeps the remembered number
+  struct Case {
+    std::string value;  // "" leaves the variable unset
+    bool reachesServer;
+    unsigned long program = 0;  // given to qelConnect
   };
-  for (const auto &[value, reachesServer] : cases) {
+  const Case cases[] = {
+      {decimal, true},
+      {"  +" + decimal, true},
+      {hex, false},  // hexadecimal reads as 0
+      {"abc", false},
+      {"", true},                                              // unset keeps the remembered number
+      {"", true, static_cast<unsigned long>(0x100000000ULL)},  // only the low 32 bits count
+  };
+  for (const auto &[value, reachesServer, program] : cases) {
     SCOPED_TRACE(value);
     // Remember the server's program, then connect with 0 under the case's environment.
     qelDisconnect();
@@ -71,7 +79,7 @@ TEST_F(ConnectionTest, ProgramNumberZeroReadsQelprogid) {
     ASSERT_EQ(qelConnect(nullptr, server.program()), RESULT_OK);
     qelDisconnect();
     if (!value.empty()) setenv("QELPROGID", value.c_str(), 1);
-    EXPECT_EQ(qelConnect(nullptr, 0), reachesServer ? RESULT_OK : RESULT_NOT_REGISTERED);
+    EXPECT_EQ(qelConnect(nullptr, program), reachesServer ? RESULT_OK : RESULT_NOT_REGISTERED);
   }
 }
 

@@ -114,7 +114,7 @@ TEST_F(ControlTest, EachFaultGivesTheLibrarysResultAndPassesOff) {
   } cases[] = {
       {R"({"proc": "PlatformSetPowerLevel", "kind": "code", "value": 17})", powerLevel, 17},
       {R"({"proc": 1001, "kind": "code", "value": -5})", platformState, 5},
-      {R"({"proc": "GetSensorValue", "kind": "code", "value": 16, "arg": "cpu1-temp"})",
+      {R"({"proc": "SysGetSensorValue", "kind": "code", "value": 16, "arg": "cpu1-temp"})",
        bothCpuTemps, 16},
       {R"({"proc": "PlatformGetState", "kind": "close"})", platformState, 2},
       {R"({"proc": "PlatformGetState", "kind": "cut", "value": 10})", platformState, 2},
@@ -136,7 +136,7 @@ TEST_F(ControlTest, AHeldReplyHoldsUpNoOtherClient) {
   for (const std::string kind : {"delay", "hang"}) {
     SCOPED_TRACE(kind);
     ask({{"cmd", "stats"}, {"reset", true}});
-    Json fault = {{"cmd", "fault"}, {"proc", "GetSensorValue"}, {"kind", kind}, {"count", 1}};
+    Json fault = {{"cmd", "fault"}, {"proc", "SysGetSensorValue"}, {"kind", kind}, {"count", 1}};
     if (kind == "delay") fault["value"] = 3000;
     const Json id = ask(fault)["id"];
     std::atomic<bool> answered = false;
@@ -201,11 +201,11 @@ TEST_F(ControlTest, TheTraceShowsWhatWasAskedAndAnswered) {
   expectOk({{"cmd", "fault"}, {"proc", 2006}, {"kind", "code"}, {"value", 16}, {"count", 1}});
   EXPECT_EQ(qelSysGetSensorValue("psu0-vout", &reading), 16u);
   const Json last = ask({{"cmd", "trace"}, {"last", 1}})["requests"][0];
-  EXPECT_EQ(last["proc"], "GetSensorValue");
+  EXPECT_EQ(last["proc"], "SysGetSensorValue");
   EXPECT_EQ(last["number"], 2006);
   EXPECT_EQ(last["args"], "psu0-vout");
   EXPECT_EQ(last["answer"], Json({{"errorCode", 16}}));
-  EXPECT_EQ(ask({{"cmd", "stats"}})["procedures"], Json({{"GetSensorValue", 1}}));
+  EXPECT_EQ(ask({{"cmd", "stats"}})["procedures"], Json({{"SysGetSensorValue", 1}}));
 }
 
 TEST_F(ControlTest, TheScenarioTimelineApplies) {

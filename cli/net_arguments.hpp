@@ -1,0 +1,81 @@
+// What the net commands share: the selector option, address texts, and the addresses given on
+// the command line.
+#pragma once
+
+#include <qel.h>
+
+#include <array>
+#include <cstdio>
+#include <optional>
+#include <string>
+#include <utility>
+#include <vector>
+
+#include "cli/actions.hpp"
+#include "cli/address_number.hpp"
+#include "cli/command_table.hpp"
+
+namespace qel::cli {
+
+inline void addSelector(CLI::App &app, unsigned &selector) {
+  app.add_option("--selector", selector,
+                 "Configuration selector sent with the request, passed on as it is (default 0)");
+}
+
+inline Json addressText(const HeapText &text) { return text ? Json(text.get()) : Json(); }
+
+inline std::string hardwareText(const unsigned char *bytes) {
+  if (bytes == nullptr) return {};
+  char text[18];
+  std::snprintf(text, sizeof text, "%02x:%02x:%02x:%02x:%02x:%02x", bytes[0], bytes[1], bytes[2],
+                bytes[3], bytes[4], bytes[5]);
+  return text;
+}
+
+inline std::string numberedAddress(unsigned address) {
+  HeapText text;
+  check(qelIPAddressToString(address, text.out()), "cannot format address");
+  return textOf(text);
+}
+
+inline constexpr const char *kNumericHelp =
+    "Addresses as 32-bit numbers (decimal, or hexadecimal with 0x) instead of dotted quads, "
+    "exchanged through the library's numeric form";
+
+inline constexpr const char *kNotANumber =
+    " is not a 32-bit number (decimal, or hexadecimal with 0x)";
+
+// Addresses given on the command line, each absent (not given, or "") or a value; they are
+// sent as a null pointer or a pointer to the value.
+class AddressSlots {
+ public:
+  const unsigned *at(std::size_t i) const { return values_[i] ? &*values_[i] : nullptr; }
+
+  // Reads each given text as a number (--numeric) or as a dotted quad. A number that is not
+  // one is a usage error; a dotted quad the library cannot read fails with its result.
+  static AddressSlots read(const std::vector<std::pair<std::string, std::string>> &given,
+                           bool numeric) {
+    AddressSlots slots;
+    for (std::size_t i = 0; i < given.size() && i < slots.values_.size(); ++i) {
+      const auto &[name, text] = given[i];
+      if (text.empty()) continue;
+      if (numeric) {
+        slots.values_[i] = addressNumber(text);
+        if (!slots.values_[i]) {
+          throw CLI::ValidationError(name, "'" + text + "'" + kNotANumber);
+        }
+        continue;
+      }
+      unsigned value = 0;
+      check(qelStringToIPAddress(text.c_str(), &value),
+            "malformed address for " + name + " '" + text + "'");
+      slots.values_[i] = value;
+    }
+    return slots;
+  }
+
+ private:
+  std::array<std::optional<unsigned>, 3> values_;
+};
+
+}  // namespace qel::cli
