@@ -1,6 +1,8 @@
 // qel_bench: prints the table of docs/performance.md.
 //   qel_bench [--quick] [SECTION...]   sections: small sigpipe reports scale codecs heap connect
+//   qel_bench --only library|raw|raw-held|floor COUNT   (for counting system calls)
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <map>
 #include <string>
@@ -24,7 +26,14 @@ const char *const kOrder[] = {"small", "sigpipe", "reports", "scale", "codecs", 
 int main(int argc, char **argv) {
   RoundPlan plan;
   std::map<std::string, bool> chosen;
+  std::string only;
+  long onlyCount = 0;
   for (int i = 1; i < argc; ++i) {
+    if (std::strcmp(argv[i], "--only") == 0 && i + 2 < argc) {
+      only = argv[++i];
+      onlyCount = std::atol(argv[++i]);
+      continue;
+    }
     if (std::strcmp(argv[i], "--quick") == 0) {
       plan = {7, std::chrono::milliseconds(10)};
     } else if (kSections.count(argv[i]) != 0) {
@@ -32,7 +41,8 @@ int main(int argc, char **argv) {
     } else {
       std::fprintf(
           stderr,
-          "usage: qel_bench [--quick] [small|sigpipe|reports|scale|codecs|heap|connect]...\n");
+          "usage: qel_bench [--quick] [small|sigpipe|reports|scale|codecs|heap|connect]...\n"
+          "       qel_bench --only library|raw|raw-held|floor COUNT\n");
       return 64;
     }
   }
@@ -44,10 +54,11 @@ int main(int argc, char **argv) {
     std::fprintf(stderr, "qel_bench: qel-simd did not come up (" QEL_SIMD_PATH ")\n");
     return 1;
   }
+  const Bench bench{plan, scripted, simulator};
+  if (!only.empty()) return onlySmallCalls(bench, only, onlyCount) ? 0 : 1;
   std::printf("%d rounds of about %lld ms per row; spread = (max - min) / median\n", plan.rounds,
               static_cast<long long>(plan.roundTime.count()));
   printHeader();
-  const Bench bench{plan, scripted, simulator};
   for (const char *name : kOrder) {
     if (chosen.empty() || chosen.count(name) != 0) kSections.at(name)(bench);
   }

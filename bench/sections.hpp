@@ -3,6 +3,7 @@
 
 #include <rpc/rpc.h>
 
+#include <string>
 #include <vector>
 
 #include "ping_pong.hpp"
@@ -42,6 +43,9 @@ bool useLibraryWith(rpcprog_t program);
 bool librarySmallCalls(long count);
 
 void smallCallRows(const Bench &bench);
+// Only `count` small calls of one contender (library, raw, raw-held or floor) against qel-simd
+// on one core, for counting system calls from outside.
+bool onlySmallCalls(const Bench &bench, const std::string &who, long count);
 void sigpipeRows(const Bench &bench);
 void reportRows(const Bench &bench);
 void scaleRows(const Bench &bench);

@@ -83,6 +83,23 @@ bool librarySmallCalls(long count) {
   });
 }
 
+bool onlySmallCalls(const Bench &bench, const std::string &who, long count) {
+  const Placement oneCore = placements().front();
+  bench.place(oneCore);
+  const rpcprog_t program = bench.simulator.program();
+  RawClient raw(program);
+  if (!useLibraryWith(program) || !raw.ready()) return false;
+  if (who == "library") return librarySmallCalls(count);
+  if (who == "raw" || who == "raw-held") {
+    return repeat(count, [&raw, held = who == "raw-held"] { return raw.smallCall(held); });
+  }
+  const WireBytes bytes = wireBytes(
+      raw.fd(), [&raw](long n) { return repeat(n, [&raw] { return raw.smallCall(true); }); });
+  PingPong floor(static_cast<std::size_t>(bytes.sent), static_cast<std::size_t>(bytes.received),
+                 Peer::kProcess, oneCore.serverCpu);
+  return who == "floor" && floor.roundTrips(count);
+}
+
 void smallCallRows(const Bench &bench) {
   printSection("Small call: qelPlatformGetState, no argument, an int back");
   for (const Placement &placement : placements()) {
