@@ -21,8 +21,8 @@ bool repeat(long count, Call call) {
 }
 
 struct RoundPlan {
-  int rounds = 15;
-  std::chrono::milliseconds roundTime{30};
+  int rounds = 11;
+  std::chrono::milliseconds roundTime{60};
 };
 
 // Per-round samples of one quantity, and what the table prints of them.
