@@ -23,9 +23,10 @@ void connectRows(const Bench &bench) {
       return repeat(n, [&] { return RawClient(simd.program).smallCall(true); });
     };
     const auto s = interleave({library, raw}, bench.plan);
-    const auto us = [](const Spread &x) { return convert(x, [](double ns) { return ns / 1e3; }); };
-    printRow({"connect + first call, library, us", placement.name, simd.name}, us(s[0]), 1);
-    printRow({"connect + first call, raw client, us", placement.name, simd.name}, us(s[1]), 1);
+    printRow({"connect + first call, library, us", placement.name, simd.name}, inMicroseconds(s[0]),
+             1);
+    printRow({"connect + first call, raw client, us", placement.name, simd.name},
+             inMicroseconds(s[1]), 1);
     printRow({"  ratio library / raw", placement.name, simd.name}, combine(s[0], s[1], ratio), 3);
   }
 }

@@ -45,5 +45,8 @@ Spread combine(const Spread &a, const Spread &b, double (*f)(double, double));
 inline double ratio(double a, double b) { return a / b; }
 // Per-round g(a): a unit changed (nanoseconds per call into calls per second, ...).
 Spread convert(const Spread &a, const std::function<double(double)> &g);
+inline Spread inMicroseconds(const Spread &ns) {
+  return convert(ns, [](double x) { return x / 1e3; });
+}
 
 }  // namespace qel::bench

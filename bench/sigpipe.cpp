@@ -37,10 +37,6 @@ bool dispositionQueries(long count) {
   });
 }
 
-Spread inUs(const Spread &ns) {
-  return convert(ns, [](double x) { return x / 1e3; });
-}
-
 }  // namespace
 
 void sigpipeRows(const Bench &bench) {
@@ -48,15 +44,18 @@ void sigpipeRows(const Bench &bench) {
   const Placement oneCore = placements().front();
   bench.place(oneCore);
   const auto alone = interleave({holds, hostBlocking(holds), dispositionQueries}, bench.plan);
-  printRow({"hold alone (block, then restore the mask), us", oneCore.name, "-"}, inUs(alone[0]), 3);
-  printRow({"hold while the host blocks SIGPIPE, us", oneCore.name, "-"}, inUs(alone[1]), 3);
-  printRow({"query of the SIGPIPE disposition, us", oneCore.name, "-"}, inUs(alone[2]), 3);
+  printRow({"hold alone (block, then restore the mask), us", oneCore.name, "-"},
+           inMicroseconds(alone[0]), 3);
+  printRow({"hold while the host blocks SIGPIPE, us", oneCore.name, "-"}, inMicroseconds(alone[1]),
+           3);
+  printRow({"query of the SIGPIPE disposition, us", oneCore.name, "-"}, inMicroseconds(alone[2]),
+           3);
   const Server simd = bench.servers().back();
   if (!useLibraryWith(simd.program)) return;
   const auto calls = interleave({librarySmallCalls, hostBlocking(librarySmallCalls)}, bench.plan);
-  printRow({"small call, library, us", oneCore.name, simd.name}, inUs(calls[0]), 2);
+  printRow({"small call, library, us", oneCore.name, simd.name}, inMicroseconds(calls[0]), 2);
   printRow({"small call, library, host blocks SIGPIPE, us", oneCore.name, simd.name},
-           inUs(calls[1]), 2);
+           inMicroseconds(calls[1]), 2);
   printRow({"  ratio host blocks / does not", oneCore.name, simd.name},
            combine(calls[1], calls[0], ratio), 3);
 }

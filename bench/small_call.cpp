@@ -53,15 +53,15 @@ void rowsFor(const Bench &bench, const Placement &placement, const Server &serve
   const auto s = interleave({librarySmallCalls, rawCalls(false), rawCalls(true),
                              [&](long n) { return floor.roundTrips(n); }},
                             bench.plan);
-  const auto us = [](const Spread &x) { return convert(x, [](double ns) { return ns / 1e3; }); };
   const auto label = [&](const std::string &what) {
     return RowLabel{what, placement.name, server.name};
   };
   const bool oneCore = placement.clientCpu == placement.serverCpu;
-  printRow(label("small call, library (" + bytesText(ours) + "), us"), us(s[0]), 2);
-  printRow(label("small call, raw client (" + bytesText(theirs) + "), us"), us(s[1]), 2);
-  printRow(label("small call, raw client + SIGPIPE hold, us"), us(s[2]), 2);
-  printRow(label("ping-pong floor, same bytes, us"), us(s[3]), 2);
+  printRow(label("small call, library (" + bytesText(ours) + "), us"), inMicroseconds(s[0]), 2);
+  printRow(label("small call, raw client (" + bytesText(theirs) + "), us"), inMicroseconds(s[1]),
+           2);
+  printRow(label("small call, raw client + SIGPIPE hold, us"), inMicroseconds(s[2]), 2);
+  printRow(label("ping-pong floor, same bytes, us"), inMicroseconds(s[3]), 2);
   printRow(label("  ratio library / raw + hold"), combine(s[0], s[2], ratio), 3,
            oneCore ? Target{Target::Kind::kAtMost, 1.03} : Target{});
   printRow(label("  ratio library / raw"), combine(s[0], s[1], ratio), 3);
