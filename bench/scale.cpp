@@ -69,7 +69,7 @@ class Crew {
 };
 
 struct Phase {
-  Spread callsPerS, serverUsPerCall;
+  Spread callsPerS, serverUsPerCall, serverBusy;
 };
 
 void rowsFor(const Bench &bench, const Placement &placement, int threads) {
@@ -87,6 +87,7 @@ void rowsFor(const Bench &bench, const Placement &placement, int threads) {
       Phase &p = ours ? library : raw;
       p.callsPerS.samples.push_back(1e3 * static_cast<double>(calls) / time.count());
       p.serverUsPerCall.samples.push_back(cpu / 1e3 / static_cast<double>(calls));
+      p.serverBusy.samples.push_back(cpu / 1e6 / static_cast<double>(time.count()));
     }
   }
   const std::string n = std::to_string(threads) + (threads == 1 ? " thread" : " threads");
@@ -96,6 +97,8 @@ void rowsFor(const Bench &bench, const Placement &placement, int threads) {
            combine(library.callsPerS, raw.callsPerS, ratio), 3);
   printRow({"  server CPU per library call, us", placement.name, "qel-simd"},
            library.serverUsPerCall, 2);
+  printRow({"  server busy (CPU seconds per second), library", placement.name, "qel-simd"},
+           library.serverBusy, 2);
 }
 
 }  // namespace
