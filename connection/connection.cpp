@@ -3,6 +3,7 @@
 #include "connection/connection.hpp"
 
 #include <fcntl.h>
+#include <pthread.h>
 #include <sys/mman.h>
 #include <unistd.h>
 
@@ -71,15 +72,23 @@ void destroy(CLIENT *clnt) {
 // (MADV_WIPEONFORK), whatever made the child (fork, clone, the raw system call). Null where the
 // kernel cannot wipe a page on fork. A child made with a shared address space (vfork) sees
 // the parent's id, but such a child may only execute a program or exit.
+pid_t *idPage = nullptr;
+
+// A user-mode emulator may take the advice without acting on it (qemu-user does): a child made
+// by fork then still starts afresh, through the C library's fork handlers.
+void forgetProcessId() { std::atomic_ref<pid_t>(*idPage).store(0, std::memory_order_relaxed); }
+
 pid_t *processIdPage() {
   const auto size = static_cast<std::size_t>(sysconf(_SC_PAGESIZE));
   void *page = mmap(nullptr, size, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
   if (page == MAP_FAILED) return nullptr;
-  if (madvise(page, size, MADV_WIPEONFORK) != 0) {
+  if (madvise(page, size, MADV_WIPEONFORK) != 0 ||
+      pthread_atfork(nullptr, nullptr, forgetProcessId) != 0) {
     munmap(page, size);
     return nullptr;
   }
-  return static_cast<pid_t *>(page);
+  idPage = static_cast<pid_t *>(page);
+  return idPage;
 }
 
 // The id of this process, asked of the kernel once per process instead of on every call: on
