@@ -78,25 +78,26 @@ pid_t *idPage = nullptr;
 // by fork then still starts afresh, through the C library's fork handlers.
 void forgetProcessId() { std::atomic_ref<pid_t>(*idPage).store(0, std::memory_order_relaxed); }
 
-pid_t *processIdPage() {
+// Sets idPage up, or leaves it null.
+bool placeIdPage() {
   const auto size = static_cast<std::size_t>(sysconf(_SC_PAGESIZE));
   void *page = mmap(nullptr, size, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
-  if (page == MAP_FAILED) return nullptr;
+  if (page == MAP_FAILED) return false;
   if (madvise(page, size, MADV_WIPEONFORK) != 0 ||
       pthread_atfork(nullptr, nullptr, forgetProcessId) != 0) {
     munmap(page, size);
-    return nullptr;
+    return false;
   }
   idPage = static_cast<pid_t *>(page);
-  return idPage;
+  return true;
 }
 
 // The id of this process, asked of the kernel once per process instead of on every call: on
 // this machine a system call is a tenth of a small call's round trip.
 pid_t currentProcess() {
-  static pid_t *const page = processIdPage();
-  if (page == nullptr) return getpid();
-  std::atomic_ref<pid_t> known(*page);
+  static const bool placed = placeIdPage();
+  if (!placed) return getpid();
+  std::atomic_ref<pid_t> known(*idPage);
   pid_t id = known.load(std::memory_order_relaxed);
   if (id == 0) {
     id = getpid();
