@@ -1,6 +1,7 @@
 // qel-simd steered while it runs: faults, state changes, restarts and the request record, set
 // through its control channel and seen through the library.
 #include <gtest/gtest.h>
+#include <netinet/in.h>
 #include <sys/socket.h>
 #include <sys/stat.h>
 #include <sys/un.h>
@@ -16,7 +17,7 @@
 #include <thread>
 
 #include "qel.h"
-#include "scripted_server.hpp"
+#include "server_test.hpp"
 #include "simd_process.hpp"
 
 namespace qel::test {
@@ -73,6 +74,64 @@ bool eventually(const std::function<bool()> &done) {
   return false;
 }
 
+// Each fault hits one call; the library's result is what a real server misbehaving so would
+// give, and the call after it succeeds again, on a new connection where the old one broke.
+const struct {
+  const char *fault;
+  unsigned (*call)();
+  unsigned expected;
+} kFaults[] = {
+    {R"({"proc": "PlatformSetPowerLevel", "kind": "code", "value": 17})", powerLevel, 17},
+    {R"({"proc": 1001, "kind": "code", "value": -5})", platformState, 5},
+    {R"({"proc": "SysGetSensorValue", "kind": "code", "value": 16, "arg": "cpu1-temp"})",
+     bothCpuTemps, 16},
+    {R"({"proc": "PlatformGetState", "kind": "close"})", platformState, 2},
+    {R"({"proc": "PlatformGetState", "kind": "cut", "value": 10})", platformState, 2},
+    {R"({"proc": "GetHostname", "kind": "garble"})", hostname, 2},
+};
+
+// Each change, in order, shows in what the library reads next.
+const struct {
+  const char *change;
+  double (*read)();
+  double expected;
+} kChanges[] = {
+    {R"({"cmd": "sensor", "id": "cpu0-temp", "value": 97})", [] { return reading("cpu0-temp"); },
+     97},
+    {R"({"cmd": "sensor", "id": "cpu0-temp", "available": false})",
+     [] { return reading("cpu0-temp"); }, -300},
+    {R"({"cmd": "component", "name": "cpu1", "present": false})",
+     [] { return readBy(qelSysGetPresenceDetect, "cpu1"); }, 0},
+    {R"({"cmd": "component", "name": "cpu0", "status": 2})",
+     [] { return readBy(qelSysGetComponentStatus, "cpu0"); }, 2},
+    {R"({"cmd": "fan", "mode": 1})", fanMode, 1},
+    {R"({"cmd": "power", "on": false, "reason": 2})", shutdownReason, 2},
+    {R"({"cmd": "power", "on": true})", hostState, 1},  // booting for the scenario's 5 s
+    {R"({"cmd": "clock", "advance": 6})", hostState, 2},
+};
+
+Json faultRequest(const char *fault) {
+  Json request = Json::parse(fault);
+  request.update({{"cmd", "fault"}, {"count", 1}});
+  return request;
+}
+
+// The scenario's timeline holds every fault, then every change, kStep seconds of the SP's clock
+// apart, after one entry that comes due in real time.
+constexpr double kStep = 1000;
+Json timeline() {
+  Json entries =
+      Json::parse(R"([{"at": 0.2, "cmd": "sensor", "id": "ambient-temp", "value": 40}])");
+  double at = 0;
+  auto add = [&](Json entry) {
+    entry["at"] = at += kStep;
+    entries.push_back(entry);
+  };
+  for (const auto &c : kFaults) add(faultRequest(c.fault));
+  for (const auto &c : kChanges) add(Json::parse(c.change));
+  return entries;
+}
+
 // A server of its own per test, from the example scenario with a timeline added.
 class ControlTest : public ::testing::Test {
  protected:
@@ -82,9 +141,7 @@ class ControlTest : public ::testing::Test {
     directory = dir;
     controlPath = directory + "/ctl.sock";
     Json scenario = Json::parse(std::ifstream(QEL_EXAMPLE_SCENARIO));
-    scenario["timeline"] = Json::parse(R"([
-      {"at": 0.2, "cmd": "sensor", "id": "ambient-temp", "value": 40},
-      {"at": 3600, "cmd": "fault", "proc": "PlatformGetState", "kind": "code", "value": -19}])");
+    scenario["timeline"] = timeline();
     std::ofstream(directory + "/scenario.json") << scenario.dump();
     ASSERT_TRUE(
         server.start(0, {"--scenario", directory + "/scenario.json", "--control", controlPath}));
@@ -98,37 +155,55 @@ class ControlTest : public ::testing::Test {
   }
   Json ask(const Json &request) { return Control(controlPath).ask(request); }
   void expectOk(const Json &r) { EXPECT_EQ(ask(r).value("ok", false), true) << r; }
+  // Through the control channel, or by moving the SP's clock on to the request's timeline entry.
+  // The clock's answer comes before the entry runs; the next request's, after.
+  void apply(const Json &request, bool fromTimeline) {
+    if (!fromTimeline) return expectOk(request);
+    expectOk({{"cmd", "clock"}, {"advance", kStep}});
+    expectOk({{"cmd", "faults"}});
+  }
+  void eachFaultAndChange(bool fromTimeline) {
+    for (const auto &c : kFaults) {
+      SCOPED_TRACE(c.fault);
+      apply(faultRequest(c.fault), fromTimeline);
+      EXPECT_EQ(c.call(), c.expected);
+      EXPECT_EQ(c.call(), 0u);
+      EXPECT_EQ(ask({{"cmd", "faults"}})["faults"], Json::array());
+    }
+    for (const auto &c : kChanges) {
+      apply(Json::parse(c.change), fromTimeline);
+      EXPECT_EQ(c.read(), c.expected) << c.change;
+    }
+  }
 
   SimdProcess server;
   std::string directory;
   std::string controlPath;
 };
 
-// Each fault hits one call; the library's result is what a real server misbehaving so would
-// give, and the call after it succeeds again, on a new connection where the old one broke.
-TEST_F(ControlTest, EachFaultGivesTheLibrarysResultAndPassesOff) {
-  const struct {
-    const char *fault;
-    unsigned (*call)();
-    unsigned expected;
-  } cases[] = {
-      {R"({"proc": "PlatformSetPowerLevel", "kind": "code", "value": 17})", powerLevel, 17},
-      {R"({"proc": 1001, "kind": "code", "value": -5})", platformState, 5},
-      {R"({"proc": "SysGetSensorValue", "kind": "code", "value": 16, "arg": "cpu1-temp"})",
-       bothCpuTemps, 16},
-      {R"({"proc": "PlatformGetState", "kind": "close"})", platformState, 2},
-      {R"({"proc": "PlatformGetState", "kind": "cut", "value": 10})", platformState, 2},
-      {R"({"proc": "GetHostname", "kind": "garble"})", hostname, 2},
+TEST_F(ControlTest, EachFaultAndChangeWorksThroughTheChannel) { eachFaultAndChange(false); }
+
+TEST_F(ControlTest, EachFaultAndChangeWorksFromTheTimeline) {
+  EXPECT_TRUE(eventually([&] { return reading("ambient-temp") == 40; }));
+  eachFaultAndChange(true);
+}
+
+// A reply held past the library's 25 s timeout fails the call; the next call connects anew.
+TEST_F(ControlTest, AReplyPastTheTimeoutFailsAndTheNextCallConnectsAnew) {
+  auto localPort = [] {
+    int fd = -1;
+    sockaddr_in address{};
+    socklen_t size = sizeof address;
+    clnt_control(handle(), CLGET_FD, reinterpret_cast<char *>(&fd));
+    getsockname(fd, reinterpret_cast<sockaddr *>(&address), &size);
+    return address.sin_port;
   };
-  for (const auto &c : cases) {
-    SCOPED_TRACE(c.fault);
-    Json fault = Json::parse(c.fault);
-    fault.update({{"cmd", "fault"}, {"count", 1}});
-    expectOk(fault);
-    EXPECT_EQ(c.call(), c.expected);
-    EXPECT_EQ(c.call(), 0u);
-    EXPECT_EQ(ask({{"cmd", "faults"}})["faults"], Json::array());
-  }
+  ASSERT_EQ(powerState(), 0u);
+  const auto first = localPort();
+  expectOk(faultRequest(R"({"proc": "PlatformGetPowerState", "kind": "delay", "value": 26000})"));
+  EXPECT_EQ(powerState(), 2u);
+  EXPECT_EQ(powerState(), 0u);
+  EXPECT_NE(localPort(), first);
 }
 
 // A reply kept back, for a time or until its fault is cleared, holds up no other client.
@@ -170,32 +245,6 @@ TEST_F(ControlTest, TheServerRestartsAndComesBackAfterAnAbsence) {
   EXPECT_EQ(powerState(), 0u);
 }
 
-// Each change, in order, shows in what the library reads next.
-TEST_F(ControlTest, StateChangesShowThroughTheLibrary) {
-  const struct {
-    const char *change;
-    std::function<double()> read;
-    double expected;
-  } cases[] = {
-      {R"({"cmd": "sensor", "id": "cpu0-temp", "value": 97})", [] { return reading("cpu0-temp"); },
-       97},
-      {R"({"cmd": "sensor", "id": "cpu0-temp", "available": false})",
-       [] { return reading("cpu0-temp"); }, -300},
-      {R"({"cmd": "component", "name": "cpu1", "present": false})",
-       [] { return readBy(qelSysGetPresenceDetect, "cpu1"); }, 0},
-      {R"({"cmd": "component", "name": "cpu0", "status": 2})",
-       [] { return readBy(qelSysGetComponentStatus, "cpu0"); }, 2},
-      {R"({"cmd": "fan", "mode": 1})", fanMode, 1},
-      {R"({"cmd": "power", "on": false, "reason": 2})", shutdownReason, 2},
-      {R"({"cmd": "power", "on": true})", hostState, 1},  // booting for the scenario's 5 s
-      {R"({"cmd": "clock", "advance": 6})", hostState, 2},
-  };
-  for (const auto &c : cases) {
-    expectOk(Json::parse(c.change));
-    EXPECT_EQ(c.read(), c.expected) << c.change;
-  }
-}
-
 TEST_F(ControlTest, TheTraceShowsWhatWasAskedAndAnswered) {
   float reading = 0;
   expectOk({{"cmd", "fault"}, {"proc", 2006}, {"kind", "code"}, {"value", 16}, {"count", 1}});
@@ -206,13 +255,6 @@ TEST_F(ControlTest, TheTraceShowsWhatWasAskedAndAnswered) {
   EXPECT_EQ(last["args"], "psu0-vout");
   EXPECT_EQ(last["answer"], Json({{"errorCode", 16}}));
   EXPECT_EQ(ask({{"cmd", "stats"}})["procedures"], Json({{"SysGetSensorValue", 1}}));
-}
-
-TEST_F(ControlTest, TheScenarioTimelineApplies) {
-  EXPECT_TRUE(eventually([&] { return reading("ambient-temp") == 40; }));
-  EXPECT_EQ(platformState(), 0u);
-  expectOk({{"cmd", "clock"}, {"advance", 3600}});
-  EXPECT_EQ(platformState(), 19u);
 }
 
 // Bad requests get an error line; a client that says nothing or sends too much stalls no one.
