@@ -20,6 +20,9 @@ namespace {
 
 #if !QEL_TIRPC_LOOKUP_CACHE_SAFE
 
+// The smallest buffer the RPC layer's record stream takes.
+constexpr u_int kIdleBuffer = 400;
+
 // The RPC layer's own bound for a port mapper lookup.
 constexpr timeval kLookupTimeout{15, 0};
 
@@ -84,7 +87,10 @@ CLIENT *createWithOwnLookup(const char *host, rpcprog_t program, rpcvers_t versi
       return nullptr;
     }
     address.sin_port = htons(port);
-    return clnt_tli_create(RPC_ANYFD, tcp.get(), &where, program, version, 0, 0);
+    // Calls go through the library's own record stream (protocol/call_path.hpp): the RPC
+    // layer's client needs only the smallest buffers it takes.
+    return clnt_tli_create(RPC_ANYFD, tcp.get(), &where, program, version, kIdleBuffer,
+                           kIdleBuffer);
   }
   return nullptr;
 }

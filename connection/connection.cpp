@@ -13,6 +13,7 @@
 #include <type_traits>
 
 #include "connection/client_creation.hpp"
+#include "protocol/call_path.hpp"
 #include "protocol/procedures.hpp"
 #include "protocol/rpc_section.hpp"
 #include "protocol/sigpipe_guard.hpp"
@@ -188,6 +189,11 @@ unsigned int qelConnect(const char *host, unsigned long program) {
     guard.swallowPending();
   }
   if (clnt == nullptr) return creationFailure(error, savedErrno);
+  {
+    RpcSection section;
+    clnt = withOwnCallPath(clnt);
+  }
+  if (clnt == nullptr) return RESULT_NO_RESOURCES;
 
   closeOnExec(clnt);
   if (pthread_setspecific(qel_tsd_key, clnt) != 0) {

@@ -10,8 +10,9 @@ namespace qel {
 // Total timeout of every call unless the handle carries one of its own (CLSET_TIMEOUT).
 inline constexpr timeval kCallTimeout{25, 0};
 
-// Runs CLNT_CALL with SIGPIPE held back: a write on a connection the server has dropped must
-// not kill the host program when the RPC layer restores its signal mask. True on RPC_SUCCESS.
+// Runs CLNT_CALL; true on RPC_SUCCESS. A write on a connection the server has dropped must not
+// kill the host program: the library's own handles never raise SIGPIPE (protocol/call_path.hpp),
+// and around any other handle SIGPIPE is held back and one raised meanwhile taken back.
 bool callProcedure(CLIENT *clnt, rpcproc_t number, xdrproc_t argCodec, void *argp,
                    xdrproc_t replyCodec, void *reply);
 

@@ -7,6 +7,9 @@
 #include <sys/socket.h>
 #include <unistd.h>
 
+#include <algorithm>
+#include <cerrno>
+#include <cstring>
 #include <random>
 #include <stdexcept>
 
@@ -28,39 +31,74 @@ uint32_t wordAt(const Bytes &bytes, std::size_t at) {
          (uint32_t{bytes[at + 2]} << 8) | bytes[at + 3];
 }
 
-bool readAll(int fd, uint8_t *data, std::size_t size) {
+// A signal (the fuzzer's timer, say) may interrupt a wait on the socket; it is taken up again.
+template <typename Io>
+ssize_t retried(Io io) {
+  ssize_t n;
+  while ((n = io()) < 0 && errno == EINTR) {
+  }
+  return n;
+}
+
+bool sendAll(int fd, const uint8_t *data, std::size_t size) {
   for (ssize_t n; size > 0; data += n, size -= static_cast<std::size_t>(n)) {
-    if ((n = recv(fd, data, size, 0)) <= 0) return false;
+    if ((n = retried([&] { return send(fd, data, size, MSG_NOSIGNAL); })) <= 0) return false;
   }
   return true;
 }
 
-bool sendAll(int fd, const uint8_t *data, std::size_t size, int flags) {
-  for (ssize_t n; size > 0; data += n, size -= static_cast<std::size_t>(n)) {
-    if ((n = send(fd, data, size, flags | MSG_NOSIGNAL)) <= 0) return false;
+// The records of one connection, received in chunks: a small call takes one recv, as a lean
+// server's would.
+class RecordReader {
+ public:
+  explicit RecordReader(int fd) : fd_(fd) {}
+  // The next record: fragments until the last one.
+  bool next(Bytes &record) {
+    record.clear();
+    for (Bytes mark(4);;) {
+      if (!take(mark.data(), 4)) return false;
+      const std::size_t start = record.size(), length = wordAt(mark, 0) & ~kLastFragment;
+      record.resize(start + length);
+      if (!take(record.data() + start, length)) return false;
+      if (mark[0] & 0x80) return true;
+    }
   }
-  return true;
-}
 
-// One record of the record-marking standard: fragments until the last one.
-bool readRecord(int fd, Bytes &record) {
-  record.clear();
-  for (;;) {
-    Bytes mark(4);
-    if (!readAll(fd, mark.data(), 4)) return false;
-    const std::size_t start = record.size(), length = wordAt(mark, 0) & ~kLastFragment;
-    record.resize(start + length);
-    if (!readAll(fd, record.data() + start, length)) return false;
-    if (mark[0] & 0x80) return true;
+ private:
+  bool take(uint8_t *out, std::size_t size) {
+    for (std::size_t n; size > 0; out += n, size -= n, at_ += n) {
+      if (at_ == end_) {
+        const ssize_t got = retried([&] { return recv(fd_, chunk_.data(), chunk_.size(), 0); });
+        if (got <= 0) return false;
+        at_ = 0;
+        end_ = static_cast<std::size_t>(got);
+      }
+      n = std::min(size, end_ - at_);
+      std::memcpy(out, chunk_.data() + at_, n);
+    }
+    return true;
   }
-}
+  int fd_;
+  Bytes chunk_ = Bytes(64 * 1024);
+  std::size_t at_ = 0, end_ = 0;
+};
 
-// Sends `head` then `tail` as one fragment; a large scripted result is not copied on its way.
+// Sends `head` then `tail` as one fragment with one sendmsg where the socket takes it all; a
+// large scripted result is not copied on its way.
 bool writeRecord(int fd, const Bytes &head, const Bytes &tail = {}) {
   const Bytes first =
       concat({words({kLastFragment | static_cast<uint32_t>(head.size() + tail.size())}), head});
-  return sendAll(fd, first.data(), first.size(), tail.empty() ? 0 : MSG_MORE) &&
-         sendAll(fd, tail.data(), tail.size(), 0);
+  iovec parts[] = {{const_cast<uint8_t *>(first.data()), first.size()},
+                   {const_cast<uint8_t *>(tail.data()), tail.size()}};
+  msghdr message{};
+  message.msg_iov = parts;
+  message.msg_iovlen = 2;
+  const ssize_t sent = retried([&] { return sendmsg(fd, &message, MSG_NOSIGNAL); });
+  if (sent < 0) return false;
+  const std::size_t ofFirst = std::min(static_cast<std::size_t>(sent), first.size());
+  const std::size_t ofTail = static_cast<std::size_t>(sent) - ofFirst;
+  return sendAll(fd, first.data() + ofFirst, first.size() - ofFirst) &&
+         sendAll(fd, tail.data() + ofTail, tail.size() - ofTail);
 }
 
 }  // namespace
@@ -140,7 +178,8 @@ void ScriptedServer::acceptLoop() {
 
 void ScriptedServer::serve(int fd, int id, Worker &self) {
   Bytes record;
-  while (readRecord(fd, record) && handle(fd, record, id)) {
+  RecordReader reader(fd);
+  while (reader.next(record) && handle(fd, record, id)) {
   }
   std::lock_guard lock(mutex_);
   std::erase(connectionFds_, fd);
@@ -210,6 +249,13 @@ bool ScriptedServer::handle(int fd, const Bytes &record, int id) {
       return false;
     case Reply::Kind::kProcUnavail:
       return writeRecord(fd, concat({head, words({kProcUnavail})}));
+    case Reply::Kind::kAfterStrays:
+      if (!writeRecord(
+              fd, words({wordAt(record, 0) + 1, kReply, kAccepted, AUTH_NONE, 0, kSuccess, 7})) ||
+          !writeRecord(fd, words({wordAt(record, 0), kCall, 2}))) {
+        return false;
+      }
+      break;
     case Reply::Kind::kBody:
       break;
   }
