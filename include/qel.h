@@ -35,10 +35,12 @@
  *   int). On a host where unsigned long is 64 bits wide only the low 32 bits are sent, and a
  *   received value is always 0 to 4294967295, so 4294967295 travels as FF FF FF FF and reads back
  *   unchanged.
- * - Signals. A write on a connection the server has dropped raises no SIGPIPE in the host:
- *   SIGPIPE is held blocked for the calling thread during client creation and each call, and
- *   one raised meanwhile is taken back, unless the host blocks SIGPIPE itself (a pending one
- *   may then be its own and stays). Dispositions and other signals are left alone.
+ * - Signals. A write on a connection the server has dropped raises no SIGPIPE in the host: a
+ *   call writes with MSG_NOSIGNAL and changes no signal mask. During client creation (and a
+ *   call on a handle the host stored under qel_tsd_key itself) SIGPIPE is held blocked for the
+ *   calling thread and one raised meanwhile is taken back, unless the host blocks SIGPIPE
+ *   itself (a pending one may then be its own and stays). Dispositions and other signals are
+ *   left alone.
  * - Nothing is printed or logged, and no operation starts a thread, timer or queue.
  */
 #ifndef QEL_H
