@@ -35,7 +35,8 @@ bool isSection(const std::string &name) {
 }  // namespace
 
 int main(int argc, char **argv) {
-  RoundPlan plan;
+  RoundPlan plan{4, std::chrono::milliseconds(60)};
+  int passes = 3;
   std::set<std::string> chosen;
   std::string only;
   long onlyCount = 0;
@@ -47,6 +48,7 @@ int main(int argc, char **argv) {
     }
     if (std::strcmp(argv[i], "--quick") == 0) {
       plan = {5, std::chrono::milliseconds(10)};
+      passes = 1;
     } else if (isSection(argv[i])) {
       chosen.insert(argv[i]);
     } else {
@@ -67,11 +69,17 @@ int main(int argc, char **argv) {
   }
   const Bench bench{plan, scripted, simulator};
   if (!only.empty()) return onlySmallCalls(bench, only, onlyCount) ? 0 : 1;
-  std::printf("%d rounds of about %lld ms per row; spread = (max - min) / median\n", plan.rounds,
-              static_cast<long long>(plan.roundTime.count()));
-  printHeader();
-  for (const Section &section : kSections) {
-    if (chosen.empty() || chosen.count(section.name) != 0) section.run(bench);
+  for (int pass = 1; pass <= passes; ++pass) {
+    std::fprintf(stderr, "qel_bench: pass %d of %d\n", pass, passes);
+    startPass();
+    for (const Section &section : kSections) {
+      if (chosen.empty() || chosen.count(section.name) != 0) section.run(bench);
+    }
   }
+  std::printf(
+      "%d passes through the table, %d rounds of about %lld ms per row in each; spread = "
+      "(max - min) / median\n",
+      passes, plan.rounds, static_cast<long long>(plan.roundTime.count()));
+  printTable();
   return 0;
 }
