@@ -63,6 +63,8 @@ double reading(const char *id) { float v = 0; return qelSysGetSensorValue(id, &v
 double fanMode() { FanState fan{}; return qelGetFanState(&fan) ? -1 : fan.debugValue1; }
 double shutdownReason() { int v = -1; return qelPlatformGetShutdownReason(&v) ? -1 : v; }
 double hostState() { int v = -1; return qelPlatformGetState(&v) ? -1 : v; }
+// The local port of the thread's connection.
+in_port_t localPort() { int fd = -1; sockaddr_in a{}; socklen_t n = sizeof a; clnt_control(handle(), CLGET_FD, reinterpret_cast<char *>(&fd)); getsockname(fd, reinterpret_cast<sockaddr *>(&a), &n); return a.sin_port; }
 // clang-format on
 
 // Waits, up to a limit, for `done` to hold.
@@ -190,14 +192,6 @@ TEST_F(ControlTest, EachFaultAndChangeWorksFromTheTimeline) {
 
 // A reply held past the library's 25 s timeout fails the call; the next call connects anew.
 TEST_F(ControlTest, AReplyPastTheTimeoutFailsAndTheNextCallConnectsAnew) {
-  auto localPort = [] {
-    int fd = -1;
-    sockaddr_in address{};
-    socklen_t size = sizeof address;
-    clnt_control(handle(), CLGET_FD, reinterpret_cast<char *>(&fd));
-    getsockname(fd, reinterpret_cast<sockaddr *>(&address), &size);
-    return address.sin_port;
-  };
   ASSERT_EQ(powerState(), 0u);
   const auto first = localPort();
   expectOk(faultRequest(R"({"proc": "PlatformGetPowerState", "kind": "delay", "value": 26000})"));
