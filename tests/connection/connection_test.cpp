@@ -164,12 +164,20 @@ TEST_F(ServerLossTest, ServerKilledDuringACallFailsItAndTheNextCallReachesItOnce
 TEST_F(ServerLossTest, LargeRequestOnAConnectionTheServerClosedFailsWithoutSigpipe) {
   // The first write of a request longer than the socket's buffer is answered with a reset; the
   // next write fails with EPIPE, which raises SIGPIPE in the writing thread. Either way the call
-  // fails with 2 and the caller's signal mask is as it was.
-  for (const bool callerBlocksSigpipe : {false, true}) {
-    SCOPED_TRACE(callerBlocksSigpipe ? "SIGPIPE blocked by the caller" : "SIGPIPE not blocked");
+  // fails with 2 and the caller's signal mask is as it was; also on a handle the host made with
+  // the RPC layer and stored itself, which writes the RPC layer's way.
+  for (int c = 0; c < 4; ++c) {
+    const bool callerBlocksSigpipe = c & 1, hostHandle = c & 2;
+    SCOPED_TRACE(std::string(callerBlocksSigpipe ? "SIGPIPE blocked" : "SIGPIPE not blocked") +
+                 (hostHandle ? ", the host's handle" : ""));
     ScriptedServer closing;
     qelDisconnect();
     ASSERT_EQ(qelConnect(nullptr, closing.program()), RESULT_OK);
+    if (hostHandle) {
+      qelDisconnect();
+      CLIENT *own = clnt_create("127.0.0.1", closing.program(), 1, "tcp");
+      ASSERT_EQ(pthread_setspecific(qel_tsd_key, own), 0);
+    }
     closing.answer(kConfigure, Reply::integer(0));
     ASSERT_EQ(qelConfigureServer(), RESULT_OK);
     closing.shutDown();
