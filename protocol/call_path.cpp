@@ -111,7 +111,7 @@ int readSome(void *handle, void *buffer, int length) {
       const auto left =
           std::chrono::ceil<std::chrono::milliseconds>(deadline - steady_clock::now());
       if (left.count() > 0 && pollFor(h, static_cast<int>(left.count()))) continue;
-      h.error.re_status = h.error.re_status == RPC_SUCCESS ? RPC_TIMEDOUT : h.error.re_status;
+      if (h.error.re_status == RPC_SUCCESS) h.error.re_status = RPC_TIMEDOUT;
       return -1;
     }
     h.error.re_status = RPC_CANTRECV;

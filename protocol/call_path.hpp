@@ -5,7 +5,7 @@
 // must hold SIGPIPE around it (two more). A handle of the library keeps the RPC layer's client
 // for creation, the descriptor and destruction, and makes the call itself: the same bytes on
 // the wire, written with MSG_NOSIGNAL, read with the same per-read timeout, replies matched by
-// transaction id and decoded by the same codecs. A call is then one send, one poll and one read.
+// transaction id and decoded by the same codecs. A call is then one send and one read.
 #pragma once
 
 #include "qel.h"

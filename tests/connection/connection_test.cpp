@@ -176,6 +176,7 @@ TEST_F(ServerLossTest, LargeRequestOnAConnectionTheServerClosedFailsWithoutSigpi
     if (hostHandle) {
       qelDisconnect();
       CLIENT *own = clnt_create("127.0.0.1", closing.program(), 1, "tcp");
+      ASSERT_NE(own, nullptr);
       ASSERT_EQ(pthread_setspecific(qel_tsd_key, own), 0);
     }
     closing.answer(kConfigure, Reply::integer(0));
