@@ -12,10 +12,15 @@
 #include <limits>
 #include <memory>
 #include <new>
+#include <optional>
 #include <type_traits>
+
+#include "protocol/rpc_section.hpp"
 
 namespace qel {
 namespace {
+
+using std::chrono::steady_clock;
 
 // The RPC layer's buffer sizes for a TCP client: 64 KiB each way.
 constexpr u_int kBufferSize = 64 * 1024;
@@ -41,6 +46,13 @@ bool timeNotOk(const timeval &t) {
   return t.tv_sec < -1 || t.tv_sec > 100000000 || t.tv_usec < -1 || t.tv_usec > 1000000;
 }
 
+// The descriptor's receive timeout for a wait of `ms`: seven eighths of it, since the kernel may
+// fire a long one up to an eighth late; 0 (none) for a wait without end.
+int socketWaitFor(int64_t ms) {
+  if (ms < 0) return 0;
+  return static_cast<int>(std::clamp<int64_t>(ms - ms / 8, 1, std::numeric_limits<int>::max()));
+}
+
 struct Handle {
   CLIENT client{};        // what the stubs and the thread's slot see
   CLIENT *tcp = nullptr;  // the RPC layer's client: the descriptor, its address, its destruction
@@ -50,26 +62,43 @@ struct Handle {
   timeval wait{25, 0};
   bool waitSet = false;
   int socketWaitMs = 0;  // the descriptor's receive timeout; 0: none
+  // The end of the current call's wait, fixed when it starts sending; none for a negative wait.
+  std::optional<steady_clock::time_point> deadline;
+  // A request went out in part, or not at all after the stream took it: the connection is out
+  // of step with the server, and every later call fails at once.
+  bool broken = false;
   rpc_err error{};
 
   static Handle &of(CLIENT *c) { return *static_cast<Handle *>(c->cl_private); }
   uint32_t word(HeaderWord w) const { return ntohl(header[w]); }
   void setWord(HeaderWord w, uint32_t value) { header[w] = htonl(value); }
+
+  // Milliseconds left of the call's wait, rounded up; -1 when it has no end.
+  int msLeft() const {
+    if (!deadline) return -1;
+    const auto left = std::chrono::ceil<std::chrono::milliseconds>(*deadline - steady_clock::now());
+    return static_cast<int>(std::clamp<int64_t>(left.count(), 0, std::numeric_limits<int>::max()));
+  }
+  void fail(clnt_stat status, int cause) {
+    error.re_status = status;
+    error.re_errno = cause;
+  }
 };
 
-// Waits for the descriptor up to `ms` milliseconds (negative: for ever), as the RPC layer does.
-bool pollFor(Handle &h, int ms) {
-  pollfd ready{h.fd, POLLIN, 0};
+// Waits until the descriptor is ready for `events`, within what is left of the call's wait. A
+// signal does not start the wait over: it goes on with what is left.
+bool waitFor(Handle &h, short events, clnt_stat onError) {
+  pollfd ready{h.fd, events, 0};
   for (;;) {
-    const int n = poll(&ready, 1, ms);
-    if (n > 0) return true;
-    if (n == 0) {
-      h.error.re_status = RPC_TIMEDOUT;
+    const int ms = h.msLeft();
+    if (ms == 0) {
+      h.fail(RPC_TIMEDOUT, 0);
       return false;
     }
-    if (errno != EINTR) {
-      h.error.re_status = RPC_CANTRECV;
-      h.error.re_errno = errno;
+    const int n = poll(&ready, 1, ms);
+    if (n > 0) return true;
+    if (n < 0 && errno != EINTR) {
+      h.fail(onError, errno);
       return false;
     }
   }
@@ -80,61 +109,54 @@ bool timeoutOnSocket(Handle &h, int ms) {
   if (h.socketWaitMs == ms) return true;
   const timeval wait{ms / 1000, (ms % 1000) * 1000};
   if (setsockopt(h.fd, SOL_SOCKET, SO_RCVTIMEO, &wait, sizeof wait) != 0) {
-    h.error.re_status = RPC_CANTRECV;
-    h.error.re_errno = errno;
+    h.fail(RPC_CANTRECV, errno);
     return false;
   }
   h.socketWaitMs = ms;
   return true;
 }
 
-// Fills the stream's input, each read waiting up to the handle's timeout. A positive timeout
-// is kept on the descriptor as its receive timeout, so that a read that finds its reply is one
-// system call. The kernel may fire that timeout up to an eighth late (a long timer is coarse),
-// so it is seven eighths of the wait, and the rest of the wait is polled for exactly. A zero or
-// negative timeout (no wait; for ever) is polled for first, as the RPC layer does.
+// Fills the stream's input within what is left of the call's wait. A read that blocks on the
+// descriptor's receive timeout is one system call when the reply is there or comes in time; it
+// is made only while that timeout, fired an eighth late, still ends within the wait. Otherwise
+// (near the end, after a signal or the socket's timeout) the rest is polled for exactly.
 int readSome(void *handle, void *buffer, int length) {
-  using std::chrono::steady_clock;
   Handle &h = *static_cast<Handle *>(handle);
   if (length == 0) return 0;
-  const int ms = static_cast<int>(std::min<int64_t>(
-      int64_t{h.wait.tv_sec} * 1000 + h.wait.tv_usec / 1000, std::numeric_limits<int>::max()));
-  if (ms <= 0 && !pollFor(h, ms)) return -1;
-  const auto deadline = steady_clock::now() + std::chrono::milliseconds(ms);
-  if (ms > 0 && !timeoutOnSocket(h, ms - ms / 8)) return -1;
   for (;;) {
+    const int left = h.msLeft();
+    const int64_t socketFiresBy = int64_t{h.socketWaitMs} + h.socketWaitMs / 8 + 1;
+    if (left >= 0 && left < socketFiresBy && !waitFor(h, POLLIN, RPC_CANTRECV)) return -1;
     const ssize_t got = read(h.fd, buffer, static_cast<size_t>(length));
     if (got > 0) return static_cast<int>(got);
-    if (got < 0 && errno == EINTR && ms <= 0) continue;
-    // The socket's timeout came, or a signal: what is left of the wait is polled for.
-    if (got < 0 && (errno == EAGAIN || errno == EWOULDBLOCK || errno == EINTR)) {
-      const auto left =
-          std::chrono::ceil<std::chrono::milliseconds>(deadline - steady_clock::now());
-      if (left.count() > 0 && pollFor(h, static_cast<int>(left.count()))) continue;
-      if (h.error.re_status == RPC_SUCCESS) h.error.re_status = RPC_TIMEDOUT;
-      return -1;
-    }
-    h.error.re_status = RPC_CANTRECV;
-    h.error.re_errno = got == 0 ? ECONNRESET : errno;  // an end of stream cuts the reply short
+    if (got < 0 && (errno == EINTR || errno == EAGAIN || errno == EWOULDBLOCK)) continue;
+    // An end of stream cuts the reply short.
+    h.fail(RPC_CANTRECV, got == 0 ? ECONNRESET : errno);
     return -1;
   }
 }
 
-// Drains the stream's output. MSG_NOSIGNAL: a server that has gone fails the call with EPIPE
-// instead of raising SIGPIPE in the host.
+// Drains the stream's output within what is left of the call's wait: a server that stops
+// reading fails the call at its time instead of blocking it for ever. MSG_NOSIGNAL: a server
+// that has gone fails the call with EPIPE instead of raising SIGPIPE in the host.
 int writeAll(void *handle, void *buffer, int length) {
   Handle &h = *static_cast<Handle *>(handle);
   const char *next = static_cast<const char *>(buffer);
   for (int left = length; left > 0;) {
-    const ssize_t sent = send(h.fd, next, static_cast<size_t>(left), MSG_NOSIGNAL);
-    if (sent < 0 && errno == EINTR) continue;
-    if (sent < 0) {
-      h.error.re_status = RPC_CANTSEND;
-      h.error.re_errno = errno;
-      return -1;
+    const ssize_t sent = send(h.fd, next, static_cast<size_t>(left), MSG_NOSIGNAL | MSG_DONTWAIT);
+    if (sent >= 0) {
+      next += sent;
+      left -= static_cast<int>(sent);
+      continue;
     }
-    next += sent;
-    left -= static_cast<int>(sent);
+    if (errno == EINTR) continue;
+    if (errno == EAGAIN || errno == EWOULDBLOCK) {
+      if (waitFor(h, POLLOUT, RPC_CANTSEND)) continue;
+    } else {
+      h.fail(RPC_CANTSEND, errno);
+    }
+    h.broken = true;
+    return -1;
   }
   return length;
 }
@@ -142,6 +164,15 @@ int writeAll(void *handle, void *buffer, int length) {
 // The header's decoder leaves the results where they are: they are decoded once the reply is
 // known to answer this call.
 bool_t resultsLater(XDR *, void *) { return TRUE; }
+
+// The reply's verifier body, allocated by the header's decoder when the server sent one.
+void freeVerifier(XDR *x, rpc_msg &reply) {
+  if (reply.acpted_rply.ar_verf.oa_base == nullptr) return;
+  const xdr_op op = x->x_op;
+  x->x_op = XDR_FREE;
+  xdr_opaque_auth(x, &reply.acpted_rply.ar_verf);
+  x->x_op = op;
+}
 
 // Reads records until the one answering `xid`, and decodes its results. A record whose header
 // does not decode is passed over, as is a reply to an earlier call.
@@ -154,21 +185,24 @@ clnt_stat receive(Handle &h, uint32_t xid, xdrproc_t decode, void *results) {
     reply.acpted_rply.ar_results.where = nullptr;
     reply.acpted_rply.ar_results.proc = reinterpret_cast<xdrproc_t>(resultsLater);
     if (!xdrrec_skiprecord(x)) return h.error.re_status;
-    if (!xdr_replymsg(x, &reply)) {
-      if (h.error.re_status == RPC_SUCCESS) continue;
-      return h.error.re_status;
-    }
-    if (reply.rm_xid == xid) break;
+    const bool decoded = xdr_replymsg(x, &reply);
+    if (decoded && reply.rm_xid == xid) break;
+    freeVerifier(x, reply);
+    if (!decoded && h.error.re_status != RPC_SUCCESS) return h.error.re_status;
   }
   _seterr_reply(&reply, &h.error);
   if (h.error.re_status == RPC_SUCCESS && !runCodec(decode, x, results)) {
     if (h.error.re_status == RPC_SUCCESS) h.error.re_status = RPC_CANTDECODERES;
   }
-  if (reply.acpted_rply.ar_verf.oa_base != nullptr) {
-    x->x_op = XDR_FREE;
-    xdr_opaque_auth(x, &reply.acpted_rply.ar_verf);
-  }
+  freeVerifier(x, reply);
   return h.error.re_status;
+}
+
+// The handle sends no credentials: a host that put others on it has its calls refused rather
+// than sent without them.
+bool sendsNoCredentials(const AUTH *auth) {
+  return auth != nullptr && auth->ah_cred.oa_flavor == AUTH_NONE &&
+         auth->ah_verf.oa_flavor == AUTH_NONE;
 }
 
 clnt_stat call(CLIENT *c, rpcproc_t procedure, xdrproc_t encode, void *arguments, xdrproc_t decode,
@@ -176,6 +210,20 @@ clnt_stat call(CLIENT *c, rpcproc_t procedure, xdrproc_t encode, void *arguments
   Handle &h = Handle::of(c);
   if (!h.waitSet && !timeNotOk(timeout)) h.wait = timeout;
   h.error = {};
+  if (h.broken) {
+    h.fail(RPC_CANTSEND, EPIPE);
+    return RPC_CANTSEND;
+  }
+  if (!sendsNoCredentials(c->cl_auth)) {
+    h.error.re_status = RPC_AUTHERROR;
+    h.error.re_why = AUTH_FAILED;
+    return RPC_AUTHERROR;
+  }
+  // One wait for the whole call, from the moment it starts sending.
+  const int64_t ms = int64_t{h.wait.tv_sec} * 1000 + h.wait.tv_usec / 1000;
+  h.deadline.reset();
+  if (ms >= 0) h.deadline = steady_clock::now() + std::chrono::milliseconds(ms);
+  if (!timeoutOnSocket(h, socketWaitFor(ms))) return h.error.re_status;
   h.error.re_status = RPC_SUCCESS;
   const uint32_t xid = h.word(kXid) - 1;
   h.setWord(kXid, xid);
@@ -187,10 +235,14 @@ clnt_stat call(CLIENT *c, rpcproc_t procedure, xdrproc_t encode, void *arguments
       !runCodec(encode, x, arguments)) {
     // What was encoded still goes out as a record, as the RPC layer's own client does.
     if (h.error.re_status == RPC_SUCCESS) h.error.re_status = RPC_CANTENCODEARGS;
-    xdrrec_endofrecord(x, TRUE);
+    if (!xdrrec_endofrecord(x, TRUE)) h.broken = true;
     return h.error.re_status;
   }
-  if (!xdrrec_endofrecord(x, TRUE)) return h.error.re_status = RPC_CANTSEND;
+  if (!xdrrec_endofrecord(x, TRUE)) {
+    h.broken = true;
+    if (h.error.re_status == RPC_SUCCESS) h.error.re_status = RPC_CANTSEND;
+    return h.error.re_status;
+  }
   // A zero timeout sends the call and waits for no reply.
   if (timeout.tv_sec == 0 && timeout.tv_usec == 0) return h.error.re_status = RPC_TIMEDOUT;
   return receive(h, xid, decode, results);
@@ -211,8 +263,9 @@ void destroyHandle(CLIENT *c) {
   clnt_destroy(h->tcp);
 }
 
-// Timeouts, transaction id, program and version live in the handle; the rest is the RPC
-// layer's client's.
+// Timeouts, transaction id, program and version live in the handle. Of the RPC layer's client
+// only the descriptor, the server's address and whether destruction closes the descriptor are
+// a handle's business; every other request is refused.
 bool_t control(CLIENT *c, u_int request, void *info) {
   Handle &h = Handle::of(c);
   switch (request) {
@@ -238,8 +291,16 @@ bool_t control(CLIENT *c, u_int request, void *info) {
     case CLSET_PROG:
       h.setWord(request == CLSET_VERS ? kVersion : kProgram, *static_cast<uint32_t *>(info));
       return TRUE;
-    default:
+    case CLGET_FD:
+    case CLGET_SVC_ADDR:
+    case CLGET_SERVER_ADDR:
+    case CLSET_FD_CLOSE:
+    case CLSET_FD_NCLOSE: {
+      RpcSection section;
       return clnt_control(h.tcp, request, static_cast<char *>(info));
+    }
+    default:
+      return FALSE;
   }
 }
 
