@@ -1,6 +1,5 @@
 // The hostname, and the request that restores the server's default settings.
 #include "connection/call_frame.hpp"
-#include "protocol/rpc_section.hpp"
 
 using namespace qel;
 
@@ -11,11 +10,7 @@ constexpr timeval kResetTimeout{180, 0};
 
 // The longer wait stays on the handle: every later call of the thread may wait as long, until
 // the handle is dropped and a new one made.
-void allowResetTime(CLIENT *clnt) {
-  timeval timeout = kResetTimeout;
-  RpcSection section;
-  clnt_control(clnt, CLSET_TIMEOUT, reinterpret_cast<char *>(&timeout));
-}
+void allowResetTime(CLIENT *clnt) { setCallTimeout(clnt, kResetTimeout); }
 
 }  // namespace
 

@@ -7,7 +7,8 @@
 
 namespace qel {
 
-// Total timeout of every call unless the handle carries one of its own (CLSET_TIMEOUT).
+// The wait of every call unless the handle carries one of its own (CLSET_TIMEOUT), from the
+// moment the call starts sending until its reply is read.
 inline constexpr timeval kCallTimeout{25, 0};
 
 // Runs CLNT_CALL; true on RPC_SUCCESS. A write on a connection the server has dropped must not
@@ -15,6 +16,9 @@ inline constexpr timeval kCallTimeout{25, 0};
 // and around any other handle SIGPIPE is held back and one raised meanwhile taken back.
 bool callProcedure(CLIENT *clnt, rpcproc_t number, xdrproc_t argCodec, void *argp,
                    xdrproc_t replyCodec, void *reply);
+
+// Makes `timeout` the wait of every later call on `clnt`, as CLSET_TIMEOUT does.
+bool setCallTimeout(CLIENT *clnt, timeval timeout);
 
 template <typename T>
 using Codec = bool_t (*)(XDR *, T *);
