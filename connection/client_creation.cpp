@@ -1,14 +1,18 @@
 // Client creation. libtirpc before 1.3.4 keeps the port mapper's address per host from one
 // lookup to the next, and a creation that finds that remembered address unreachable (the port
 // mapper restarting, or a descriptor table that is full) frees the entry's address text twice
-// and aborts the process. Where the installed libtirpc carries that fault the lookup is made
-// here instead, over a connection of its own that nothing remembers; the answer and every
-// failure are reported exactly as clnt_create reports them.
+// and aborts the process. Where the library is built against such a libtirpc the lookup is
+// made here instead, over a connection of its own that nothing remembers; the answer and every
+// failure are reported exactly as clnt_create reports them. Built against a later libtirpc,
+// the library creates clients with clnt_create.
 #include "connection/client_creation.hpp"
 
+#include <fcntl.h>
 #include <netdb.h>
 #include <netinet/in.h>
 #include <rpc/pmap_prot.h>
+#include <sys/socket.h>
+#include <unistd.h>
 
 #include <cstring>
 #include <memory>
@@ -36,12 +40,32 @@ struct ClientDestroy {
   void operator()(CLIENT *c) const { clnt_destroy(c); }
 };
 
+// A TCP client over a socket of its own, created close-on-exec so that no program the host
+// executes meanwhile inherits it, and closed when the client is destroyed. Null with the
+// creation error set as the RPC layer sets it.
+CLIENT *clientOver(netconfig *tcp, netbuf *address, rpcprog_t program, rpcvers_t version,
+                   u_int bufferSize) {
+  const int fd = socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, IPPROTO_TCP);
+  if (fd < 0) {
+    rpc_createerr.cf_stat = RPC_SYSTEMERROR;
+    rpc_createerr.cf_error.re_errno = errno;
+    return nullptr;
+  }
+  bindresvport(fd, nullptr);  // as the RPC layer does with a socket it makes itself
+  CLIENT *clnt = clnt_tli_create(fd, tcp, address, program, version, bufferSize, bufferSize);
+  if (clnt == nullptr) {
+    close(fd);
+    return nullptr;
+  }
+  clnt_control(clnt, CLSET_FD_CLOSE, nullptr);
+  return clnt;
+}
+
 // The port `program` is registered under at the port mapper `portMapper` (the service's TCP
 // port), or 0 with the creation error set.
 unsigned short lookUpPort(netconfig *tcp, netbuf *portMapper, rpcprog_t program,
                           rpcvers_t version) {
-  std::unique_ptr<CLIENT, ClientDestroy> lookup(
-      clnt_tli_create(RPC_ANYFD, tcp, portMapper, PMAPPROG, PMAPVERS, 0, 0));
+  std::unique_ptr<CLIENT, ClientDestroy> lookup(clientOver(tcp, portMapper, PMAPPROG, PMAPVERS, 0));
   if (!lookup) return 0;
   pmap query{program, version, IPPROTO_TCP, 0};
   unsigned short port = 0;
@@ -69,7 +93,7 @@ CLIENT *createWithOwnLookup(const char *host, rpcprog_t program, rpcvers_t versi
   hints.ai_socktype = SOCK_STREAM;
   hints.ai_protocol = IPPROTO_TCP;
   addrinfo *found = nullptr;
-  if (getaddrinfo(host, "sunrpc", &hints, &found) != 0) {
+  if (getaddrinfo(host, nullptr, &hints, &found) != 0) {
     rpc_createerr.cf_stat = RPC_UNKNOWNHOST;
     return nullptr;
   }
@@ -80,6 +104,7 @@ CLIENT *createWithOwnLookup(const char *host, rpcprog_t program, rpcvers_t versi
     sockaddr_in address{};
     if (a->ai_addrlen != sizeof address) continue;
     std::memcpy(&address, a->ai_addr, sizeof address);
+    address.sin_port = htons(PMAPPORT);
     netbuf where{sizeof address, sizeof address, &address};
     const unsigned short port = lookUpPort(tcp.get(), &where, program, version);
     if (port == 0) {
@@ -89,10 +114,22 @@ CLIENT *createWithOwnLookup(const char *host, rpcprog_t program, rpcvers_t versi
     address.sin_port = htons(port);
     // Calls go through the library's own record stream (protocol/call_path.hpp): the RPC
     // layer's client needs only the smallest buffers it takes.
-    return clnt_tli_create(RPC_ANYFD, tcp.get(), &where, program, version, kIdleBuffer,
-                           kIdleBuffer);
+    return clientOver(tcp.get(), &where, program, version, kIdleBuffer);
   }
   return nullptr;
+}
+
+#else
+
+// clnt_create makes its socket without close-on-exec; it is marked at once, while the host's
+// connection lock is held, which a fork waits for.
+CLIENT *createWithRpcLayerLookup(const char *host, rpcprog_t program, rpcvers_t version) {
+  CLIENT *clnt = clnt_create(host, program, version, "tcp");
+  int fd = -1;
+  if (clnt != nullptr && clnt_control(clnt, CLGET_FD, reinterpret_cast<char *>(&fd))) {
+    fcntl(fd, F_SETFD, fcntl(fd, F_GETFD) | FD_CLOEXEC);
+  }
+  return clnt;
 }
 
 #endif
@@ -102,7 +139,7 @@ CLIENT *createWithOwnLookup(const char *host, rpcprog_t program, rpcvers_t versi
 CLIENT *createTcpClient(const char *host, rpcprog_t program, rpcvers_t version) {
   RpcSection section;
 #if QEL_TIRPC_LOOKUP_CACHE_SAFE
-  return clnt_create(host, program, version, "tcp");
+  return createWithRpcLayerLookup(host, program, version);
 #else
   return createWithOwnLookup(host, program, version);
 #endif

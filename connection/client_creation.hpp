@@ -9,6 +9,7 @@ namespace qel {
 // (rpc_createerr) set as the RPC layer's own clnt_create sets it: a system error with its errno
 // for a refused or failed connection (to the port mapper or to the server), RPC_PROGNOTREGISTERED
 // when the port mapper knows no such program, RPC_UNKNOWNHOST when the name does not resolve.
+// Called under the host's connection lock; the client's socket is close-on-exec.
 CLIENT *createTcpClient(const char *host, rpcprog_t program, rpcvers_t version);
 
 }  // namespace qel

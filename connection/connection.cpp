@@ -2,7 +2,6 @@
 // host's connection lock, and the mapping of creation failures to result codes.
 #include "connection/connection.hpp"
 
-#include <fcntl.h>
 #include <pthread.h>
 #include <sys/mman.h>
 #include <unistd.h>
@@ -52,15 +51,6 @@ unsigned int creationFailure(const CreateError &error, int savedErrno) {
       return RESULT_HOST_DOWN;
     default:
       return RESULT_NO_RESOURCES;
-  }
-}
-
-// The socket must not leak into programs the host executes.
-void closeOnExec(CLIENT *clnt) {
-  RpcSection section;
-  int fd = -1;
-  if (clnt_control(clnt, CLGET_FD, reinterpret_cast<char *>(&fd)) && fd >= 0) {
-    fcntl(fd, F_SETFD, fcntl(fd, F_GETFD) | FD_CLOEXEC);
   }
 }
 
@@ -195,7 +185,6 @@ unsigned int qelConnect(const char *host, unsigned long program) {
   }
   if (clnt == nullptr) return RESULT_NO_RESOURCES;
 
-  closeOnExec(clnt);
   if (pthread_setspecific(qel_tsd_key, clnt) != 0) {
     destroy(clnt);
     return RESULT_NO_RESOURCES;

@@ -78,7 +78,7 @@ extern "C" int getaddrinfo(const char *node, const char *service, const addrinfo
                            addrinfo **found) {
   using Resolve = int (*)(const char *, const char *, const addrinfo *, addrinfo **);
   static const auto real = reinterpret_cast<Resolve>(dlsym(RTLD_NEXT, "getaddrinfo"));
-  if (node != nullptr && service != nullptr && std::string(service) == "sunrpc") lookupHost = node;
+  if (node != nullptr) lookupHost = node;
   return real(node, service, hints, found);
 }
 
