@@ -5,6 +5,7 @@
 #include <fcntl.h>
 
 #include <atomic>
+#include <chrono>
 #include <csignal>
 #include <thread>
 
@@ -130,12 +131,16 @@ TEST_F(ConnectionTest, RecordsThatAnswerNoCallArePassedOver) {
   EXPECT_NE(handle(), nullptr);
 }
 
-// A timeout set on the handle bounds the wait for a reply.
+// A timeout set on the handle bounds the wait for a reply, instead of the stubs' 25 s.
 TEST_F(ConnectionTest, AHandlesOwnTimeoutBoundsTheWait) {
   server.answer(kConfigure, Reply::hang());
   timeval wait{0, 300000};
   ASSERT_TRUE(clnt_control(handle(), CLSET_TIMEOUT, reinterpret_cast<char *>(&wait)));
+  const auto start = std::chrono::steady_clock::now();
   EXPECT_EQ(qelConfigureServer(), RESULT_CALL_FAILED);
+  const auto took = std::chrono::steady_clock::now() - start;
+  EXPECT_GE(took, std::chrono::milliseconds(300));
+  EXPECT_LT(took, std::chrono::seconds(5));
   EXPECT_EQ(handle(), nullptr);
 }
 

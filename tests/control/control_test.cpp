@@ -200,6 +200,18 @@ TEST_F(ControlTest, AReplyPastTheTimeoutFailsAndTheNextCallConnectsAnew) {
   EXPECT_NE(localPort(), first);
 }
 
+// After a reset to the defaults every later call of the thread waits up to 180 s: a reply 26 s
+// late still counts.
+TEST_F(ControlTest, AfterAResetAReplyPastTwentyFiveSecondsStillCounts) {
+  const unsigned short selector = 0;
+  ASSERT_EQ(qelResetToDefaultSettings(&selector), 0u);
+  ASSERT_EQ(powerState(), 0u);
+  const auto first = localPort();
+  expectOk(faultRequest(R"({"proc": "PlatformGetPowerState", "kind": "delay", "value": 26000})"));
+  EXPECT_EQ(powerState(), 0u);
+  EXPECT_EQ(localPort(), first);
+}
+
 // A reply kept back, for a time or until its fault is cleared, holds up no other client.
 TEST_F(ControlTest, AHeldReplyHoldsUpNoOtherClient) {
   for (const std::string kind : {"delay", "hang"}) {
