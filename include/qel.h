@@ -13,8 +13,14 @@
  *   opened by the first remote operation of the thread (or by qelConnect) and kept until
  *   qelDisconnect, a call that gets no reply (RESULT_CALL_FAILED), qelStopServer, or the end of
  *   the thread. A call that gets no reply is never retried; the thread's next operation connects
- *   anew. The connection's socket is marked close-on-exec, so programs the host executes do not
- *   inherit it.
+ *   anew. The connection's socket is close-on-exec, so programs the host executes do not
+ *   inherit it (see Port mapper restarts for when it is so from its creation).
+ * - Time. A call waits for its reply as long as the thread's handle allows: 25 s, 180 s after
+ *   qelResetToDefaultSettings, or what the host set with CLNT_CONTROL(CLSET_TIMEOUT). The wait
+ *   counts from the moment the call starts sending: sending the request and reading the reply
+ *   together take no longer, however many signals arrive meanwhile and however slowly the
+ *   server reads or answers. A wait of zero sends the call and fails it at once; a negative one
+ *   waits without end.
  * - Outputs. Outputs are written through caller pointers, only on success unless an operation
  *   says otherwise. An output pointer may be NULL, and is then not written, unless the
  *   operation marks it with one of two words:
@@ -29,8 +35,9 @@
  *   into, handed over without a copy and no longer referenced by the library. Input texts are
  *   only read.
  * - Threads. Any thread may call any operation at any time. Threads never wait for each other,
- *   except on the host's connection lock around client creation (see qelConnect) and while a
- *   fork is in progress (see Fork below).
+ *   except on the host's connection lock around client creation (see qelConnect), and a
+ *   thread creating or dropping a connection while a fork is in progress (see Fork below). A
+ *   call never waits for another thread's call, nor for a fork.
  * - Widths. Every "unsigned long" in this header is a 32-bit value on the wire (an XDR unsigned
  *   int). On a host where unsigned long is 64 bits wide only the low 32 bits are sent, and a
  *   received value is always 0 to 4294967295, so 4294967295 travels as FF FF FF FF and reads back
@@ -40,7 +47,7 @@
  *   call on a handle the host stored under qel_tsd_key itself) SIGPIPE is held blocked for the
  *   calling thread and one raised meanwhile is taken back, unless the host blocks SIGPIPE
  *   itself (a pending one may then be its own and stays). Dispositions and other signals are
- *   left alone.
+ *   left alone; a signal caught during a call does not lengthen its wait (see Time).
  * - Nothing is printed or logged, and no operation starts a thread, timer or queue.
  */
 #ifndef QEL_H
@@ -114,16 +121,31 @@ extern "C" {
  * a libtirpc the library asks the port mapper itself, over a connection of its own each time;
  * the results are the same: RESULT_CONNECTION_REFUSED while the port mapper or the server
  * refuses connections, RESULT_NOT_REGISTERED while the program is not registered, and the
- * connection works again once both are back.
+ * connection works again once both are back. Its sockets are created close-on-exec. Built
+ * against libtirpc 1.3.4 or later the library creates clients with clnt_create, whose socket
+ * it marks close-on-exec at once, under the connection lock, which fork waits for (posix_spawn
+ * runs no fork handlers and could still copy it in that instant); such a build is safe only on
+ * libtirpc 1.3.4 or later, which its Debian package therefore requires. The build log says
+ * which way a build takes ("clients are created by clnt_create" or "the library looks up
+ * server ports itself").
  *
  * Fork. A child never uses its parent's connection. The forking thread's handle, inherited with
  * the thread, is recognised by the process id it was created in and forgotten at the child's
  * first use of the library: released without a byte written on the parent's connection (only
  * the child's copy of the socket is closed), so qelDisconnect in such a child returns
  * RESULT_NOT_CONNECTED and its
- * first operation connects anew. The parent's connection carries on untouched. fork waits
- * until no thread of the library is inside the RPC layer (at most the longest call in
- * progress), so that the child finds none of the RPC layer's locks held.
+ * first operation connects anew. The parent's connection carries on untouched. fork waits for
+ * a client creation or destruction in progress, so that the child finds none of the RPC
+ * layer's locks held, but never for a call: a call on the library's handles enters no shared
+ * state of the RPC layer.
+ *
+ * Handles. The library's handles send no credentials. A call on one whose cl_auth the host
+ * replaced with other credentials is refused without a byte sent (clnt_call gives
+ * RPC_AUTHERROR; an operation RESULT_CALL_FAILED). CLNT_CONTROL on them answers CLSET_TIMEOUT,
+ * CLGET_TIMEOUT, CLSET_XID, CLGET_XID, CLSET_PROG, CLGET_PROG, CLSET_VERS, CLGET_VERS, CLGET_FD,
+ * CLGET_SVC_ADDR, CLGET_SERVER_ADDR, CLSET_FD_CLOSE and CLSET_FD_NCLOSE, and refuses any other
+ * request. A call whose request went out only in part leaves the handle out of step with the
+ * server: every later call on it fails at once.
  * ------------------------------------------------------------------------------------------- */
 void lockSharedRPCConnectionMutex(void);
 void unlockSharedRPCConnectionMutex(void);
@@ -382,7 +404,8 @@ QEL_API bool_t xdr_rpc_ProcessInfo(XDR *xdrs, rpc_ProcessInfo *record);
 
 /* ---------------------------------------------------------------------------------------------
  * Client stubs: one per procedure, version 1. Each encodes *argp (NULL for none; for a string,
- * the address of the char *), calls its procedure on clnt with a 25-second timeout and returns
+ * the address of the char *), calls its procedure on clnt with a 25-second timeout (unless clnt
+ * has a wait of its own; see Time) and returns
  * its reply storage, or NULL on any failure. Reply storage is private to the calling thread and
  * procedure, holds one reply until the next call of that procedure on that thread, and is
  * released with clnt_freeres(clnt, <reply codec>, reply). Each remote operation below calls the
@@ -540,8 +563,8 @@ QEL_API unsigned int qelSetDNS_Str(unsigned int configSelector, const char *serv
 QEL_API unsigned int qelGetHostname(unsigned int configSelector, char **hostname);
 /* Writes the hostname; NULL sends "". */
 QEL_API unsigned int qelSetHostname(unsigned int configSelector, const char *hostname);
-/* Asks the server to restore its defaults, sending *resetSelector. Sets a total timeout of 180 s
- * on the thread's handle first; it stays for every later call until the handle is dropped. A
+/* Asks the server to restore its defaults, sending *resetSelector. Sets a wait of 180 s on the
+ * thread's handle first; it stays for every later call until the handle is dropped. A
  * resetSelector is required. */
 QEL_API unsigned int qelResetToDefaultSettings(const unsigned short *resetSelector);
 
