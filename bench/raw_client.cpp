@@ -2,7 +2,7 @@
 
 #include <cstdlib>
 
-#include "protocol/sigpipe_guard.hpp"
+#include "lib/transport/sigpipe_guard.hpp"
 #include "qel.h"
 
 namespace qel::bench {

@@ -1,6 +1,6 @@
 // What holding SIGPIPE back around a call costs: the hold alone. The raw client pays it on
 // every call; the library's calls write with MSG_NOSIGNAL and need none.
-#include "protocol/sigpipe_guard.hpp"
+#include "lib/transport/sigpipe_guard.hpp"
 #include "sections.hpp"
 #include "table.hpp"
 

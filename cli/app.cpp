@@ -5,7 +5,7 @@
 #include "cli/actions.hpp"
 #include "cli/commands.hpp"
 #include "cli/result_names.hpp"
-#include "protocol/procedures.hpp"
+#include "lib/protocol/procedures.hpp"
 
 namespace qel::cli {
 namespace {

@@ -4,7 +4,7 @@
 // encodes to must decode back to itself.
 #include <cstdlib>
 
-#include "protocol/xdr_codec.hpp"
+#include "lib/protocol/xdr_codec.hpp"
 #include "xdr_bytes.hpp"
 
 namespace {

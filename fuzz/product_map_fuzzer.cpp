@@ -9,7 +9,7 @@
 #include <string_view>
 #include <vector>
 
-#include "admin/product_map.hpp"
+#include "lib/admin/product_map.hpp"
 
 namespace {
 

@@ -10,14 +10,14 @@
 #include <optional>
 #include <string>
 
-#include "protocol/procedures.hpp"
-#include "server/control_channel.hpp"
-#include "server/controller.hpp"
-#include "server/ctl_client.hpp"
-#include "server/log.hpp"
-#include "server/rpc_service.hpp"
-#include "server/scenario.hpp"
-#include "server/service_notify.hpp"
+#include "lib/protocol/procedures.hpp"
+#include "simulator/control/control_channel.hpp"
+#include "simulator/control/controller.hpp"
+#include "simulator/control/ctl_client.hpp"
+#include "simulator/model/log.hpp"
+#include "simulator/rpc/rpc_service.hpp"
+#include "simulator/model/scenario.hpp"
+#include "simulator/rpc/service_notify.hpp"
 
 namespace {
 

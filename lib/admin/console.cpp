@@ -1,5 +1,5 @@
 // Console and CPU configuration.
-#include "connection/call_frame.hpp"
+#include "lib/frame/call_frame.hpp"
 
 using namespace qel;
 

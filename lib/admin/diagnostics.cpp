@@ -1,5 +1,5 @@
 // PBM strings, process registration, notifications and the server's diagnostics.
-#include "connection/call_frame.hpp"
+#include "lib/frame/call_frame.hpp"
 
 using namespace qel;
 

@@ -4,8 +4,8 @@
 #include <cstring>
 #include <memory>
 
-#include "admin/product_map.hpp"
-#include "protocol/server_contract.hpp"
+#include "lib/admin/product_map.hpp"
+#include "lib/protocol/server_contract.hpp"
 #include "qel.h"
 
 using namespace qel;

@@ -8,10 +8,10 @@
 
 #include <utility>
 
-#include "connection/connection.hpp"
-#include "connection/reply_conventions.hpp"
-#include "connection/request_text.hpp"
-#include "protocol/procedures.hpp"
+#include "lib/transport/connection.hpp"
+#include "lib/frame/reply_conventions.hpp"
+#include "lib/frame/request_text.hpp"
+#include "lib/protocol/procedures.hpp"
 
 namespace qel {
 

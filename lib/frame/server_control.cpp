@@ -1,5 +1,5 @@
 // Requests to the management server itself.
-#include "connection/call_frame.hpp"
+#include "lib/frame/call_frame.hpp"
 
 using namespace qel;
 

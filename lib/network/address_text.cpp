@@ -1,8 +1,8 @@
 // Dotted-quad text of addresses in both directions.
 #include <cstdio>
 
-#include "connection/reply_conventions.hpp"
-#include "network/addresses.hpp"
+#include "lib/frame/reply_conventions.hpp"
+#include "lib/network/addresses.hpp"
 
 using namespace qel;
 

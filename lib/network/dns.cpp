@@ -2,8 +2,8 @@
 // list of dotted quads.
 #include <cctype>
 
-#include "connection/call_frame.hpp"
-#include "network/addresses.hpp"
+#include "lib/frame/call_frame.hpp"
+#include "lib/network/addresses.hpp"
 
 using namespace qel;
 

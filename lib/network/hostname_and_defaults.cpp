@@ -1,5 +1,5 @@
 // The hostname, and the request that restores the server's default settings.
-#include "connection/call_frame.hpp"
+#include "lib/frame/call_frame.hpp"
 
 using namespace qel;
 

@@ -1,8 +1,8 @@
 // Address settings of one network interface, as numbers and as dotted-quad texts.
 #include <algorithm>
 
-#include "connection/call_frame.hpp"
-#include "network/addresses.hpp"
+#include "lib/frame/call_frame.hpp"
+#include "lib/network/addresses.hpp"
 
 using namespace qel;
 

@@ -1,5 +1,5 @@
 // Network records.
-#include "protocol/xdr_codec.hpp"
+#include "lib/protocol/xdr_codec.hpp"
 
 using namespace qel;
 

@@ -1,6 +1,6 @@
 // Platform control. Every value goes to or comes from the management server, which gives it its
 // meaning; each operation only states its request and how it reads the reply integer.
-#include "connection/call_frame.hpp"
+#include "lib/frame/call_frame.hpp"
 
 using namespace qel;
 

@@ -1,6 +1,6 @@
 // Platform request records. The leading integers of each record cross the stream through one
 // inline block where it grants one.
-#include "protocol/xdr_codec.hpp"
+#include "lib/protocol/xdr_codec.hpp"
 
 using namespace qel;
 

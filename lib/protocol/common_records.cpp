@@ -1,5 +1,5 @@
 // Records shared by several domains.
-#include "protocol/xdr_codec.hpp"
+#include "lib/protocol/xdr_codec.hpp"
 
 using namespace qel;
 

@@ -2,15 +2,15 @@
 // number, argument and reply codecs. Numbers live here and nowhere else.
 //
 // Names: a procedure is named after its stub, the stub's name without "_1" in capitalised
-// words. platformgetoffreason_1 is PlatformGetOffReason here, in protocol/stubs.cpp, in the
+// words. platformgetoffreason_1 is PlatformGetOffReason here, in lib/protocol/stubs.cpp, in the
 // comment of qelPlatformGetShutdownReason and in qel-simd's trace and control channel.
 #pragma once
 
 #include <cstdio>
 #include <string>
 
-#include "protocol/stub.hpp"
-#include "protocol/xdr_codec.hpp"
+#include "lib/protocol/stub.hpp"
+#include "lib/protocol/xdr_codec.hpp"
 
 namespace qel::proc {
 

@@ -1,6 +1,6 @@
 // Every client stub, in the order of the procedure table: each is the table's entry called with
-// its argument on the thread's handle (protocol/stub.hpp).
-#include "protocol/procedures.hpp"
+// its argument on the thread's handle (lib/protocol/stub.hpp).
+#include "lib/protocol/procedures.hpp"
 
 using namespace qel;
 

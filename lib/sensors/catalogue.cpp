@@ -2,7 +2,7 @@
 #include <cstdlib>
 #include <cstring>
 
-#include "connection/call_frame.hpp"
+#include "lib/frame/call_frame.hpp"
 
 using namespace qel;
 

@@ -2,7 +2,7 @@
 #include <algorithm>
 #include <iterator>
 
-#include "connection/call_frame.hpp"
+#include "lib/frame/call_frame.hpp"
 
 using namespace qel;
 

@@ -1,5 +1,5 @@
 // Sensor records and the fan debug state.
-#include "protocol/xdr_codec.hpp"
+#include "lib/protocol/xdr_codec.hpp"
 
 using namespace qel;
 

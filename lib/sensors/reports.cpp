@@ -1,6 +1,6 @@
 // Sensor reports: whole texts from the management server, handed to the caller as heap copies
 // without looking into them, and the two integer reports of one component.
-#include "connection/call_frame.hpp"
+#include "lib/frame/call_frame.hpp"
 
 using namespace qel;
 

@@ -1,6 +1,6 @@
 // Single sensors: reading and setting a value, the four thresholds, and the VRM goodness values.
-#include "connection/call_frame.hpp"
-#include "protocol/server_contract.hpp"
+#include "lib/frame/call_frame.hpp"
+#include "lib/protocol/server_contract.hpp"
 
 using namespace qel;
 

@@ -1,4 +1,4 @@
-#include "protocol/call_path.hpp"
+#include "lib/transport/call_path.hpp"
 
 #include <netinet/in.h>
 #include <poll.h>
@@ -15,7 +15,8 @@
 #include <optional>
 #include <type_traits>
 
-#include "protocol/rpc_section.hpp"
+#include "lib/transport/handle_calls.hpp"
+#include "lib/transport/rpc_section.hpp"
 
 namespace qel {
 namespace {
@@ -59,7 +60,7 @@ struct Handle {
   int fd = -1;
   XDR stream{};
   uint32_t header[kWords]{};
-  timeval wait{25, 0};
+  timeval wait = kCallTimeout;
   bool waitSet = false;
   int socketWaitMs = 0;  // the descriptor's receive timeout; 0: none
   // The end of the current call's wait, fixed when it starts sending; none for a negative wait.

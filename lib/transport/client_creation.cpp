@@ -5,7 +5,7 @@
 // made here instead, over a connection of its own that nothing remembers; the answer and every
 // failure are reported exactly as clnt_create reports them. Built against a later libtirpc,
 // the library creates clients with clnt_create.
-#include "connection/client_creation.hpp"
+#include "lib/transport/client_creation.hpp"
 
 #include <fcntl.h>
 #include <netdb.h>
@@ -17,7 +17,7 @@
 #include <cstring>
 #include <memory>
 
-#include "protocol/rpc_section.hpp"
+#include "lib/transport/rpc_section.hpp"
 
 namespace qel {
 namespace {
@@ -112,7 +112,7 @@ CLIENT *createWithOwnLookup(const char *host, rpcprog_t program, rpcvers_t versi
       return nullptr;
     }
     address.sin_port = htons(port);
-    // Calls go through the library's own record stream (protocol/call_path.hpp): the RPC
+    // Calls go through the library's own record stream (lib/transport/call_path.hpp): the RPC
     // layer's client needs only the smallest buffers it takes.
     return clientOver(tcp.get(), &where, program, version, kIdleBuffer);
   }

@@ -1,6 +1,6 @@
 // Per-thread connection: the key that holds each thread's handle, client creation under the
 // host's connection lock, and the mapping of creation failures to result codes.
-#include "connection/connection.hpp"
+#include "lib/transport/connection.hpp"
 
 #include <pthread.h>
 #include <sys/mman.h>
@@ -11,11 +11,11 @@
 #include <cstdlib>
 #include <type_traits>
 
-#include "connection/client_creation.hpp"
-#include "protocol/call_path.hpp"
-#include "protocol/procedures.hpp"
-#include "protocol/rpc_section.hpp"
-#include "protocol/sigpipe_guard.hpp"
+#include "lib/transport/client_creation.hpp"
+#include "lib/transport/call_path.hpp"
+#include "lib/protocol/procedures.hpp"
+#include "lib/transport/rpc_section.hpp"
+#include "lib/transport/sigpipe_guard.hpp"
 
 extern "C" {
 QEL_API pthread_key_t qel_tsd_key = static_cast<pthread_key_t>(-1);

@@ -1,8 +1,8 @@
-#include "protocol/stub.hpp"
+#include "lib/transport/handle_calls.hpp"
 
-#include "protocol/call_path.hpp"
-#include "protocol/rpc_section.hpp"
-#include "protocol/sigpipe_guard.hpp"
+#include "lib/transport/call_path.hpp"
+#include "lib/transport/rpc_section.hpp"
+#include "lib/transport/sigpipe_guard.hpp"
 
 namespace qel {
 

@@ -1,4 +1,4 @@
-#include "protocol/rpc_section.hpp"
+#include "lib/transport/rpc_section.hpp"
 
 #include <pthread.h>
 

@@ -1,6 +1,6 @@
-#include "server/call_json.hpp"
+#include "simulator/control/call_json.hpp"
 
-#include "server/formats.hpp"
+#include "simulator/model/formats.hpp"
 
 namespace qel::simd {
 

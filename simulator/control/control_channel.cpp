@@ -1,4 +1,4 @@
-#include "server/control_channel.hpp"
+#include "simulator/control/control_channel.hpp"
 
 #include <fcntl.h>
 #include <sys/socket.h>
@@ -12,7 +12,7 @@
 #include <cstring>
 #include <filesystem>
 
-#include "server/log.hpp"
+#include "simulator/model/log.hpp"
 
 namespace qel::simd {
 

@@ -3,9 +3,9 @@
 #include <limits>
 #include <utility>
 
-#include "server/controller.hpp"
-#include "server/log.hpp"
-#include "server/scenario_reader.hpp"
+#include "simulator/control/controller.hpp"
+#include "simulator/model/log.hpp"
+#include "simulator/model/scenario_reader.hpp"
 
 namespace qel::simd {
 

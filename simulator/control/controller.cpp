@@ -1,9 +1,9 @@
-#include "server/controller.hpp"
+#include "simulator/control/controller.hpp"
 
 #include <algorithm>
 #include <cmath>
 
-#include "server/log.hpp"
+#include "simulator/model/log.hpp"
 
 namespace qel::simd {
 

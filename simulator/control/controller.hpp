@@ -8,12 +8,12 @@
 #include <optional>
 #include <string>
 
-#include "server/control_channel.hpp"
-#include "server/faults.hpp"
-#include "server/held_replies.hpp"
-#include "server/rpc_service.hpp"
-#include "server/timeline.hpp"
-#include "server/trace.hpp"
+#include "simulator/control/control_channel.hpp"
+#include "simulator/control/faults.hpp"
+#include "simulator/rpc/held_replies.hpp"
+#include "simulator/rpc/rpc_service.hpp"
+#include "simulator/model/timeline.hpp"
+#include "simulator/control/trace.hpp"
 
 namespace qel::simd {
 

@@ -1,4 +1,4 @@
-#include "server/ctl_client.hpp"
+#include "simulator/control/ctl_client.hpp"
 
 #include <poll.h>
 #include <sys/socket.h>
@@ -11,8 +11,8 @@
 #include <optional>
 #include <string>
 
-#include "protocol/procedures.hpp"
-#include "server/control_channel.hpp"
+#include "lib/protocol/procedures.hpp"
+#include "simulator/control/control_channel.hpp"
 
 namespace qel::simd {
 

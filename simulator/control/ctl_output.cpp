@@ -1,7 +1,7 @@
 // How `qel-simd ctl` shows a reply to a person; --json shows it as it came.
 #include <ostream>
 
-#include "server/ctl_client.hpp"
+#include "simulator/control/ctl_client.hpp"
 
 namespace qel::simd {
 

@@ -1,14 +1,14 @@
-#include "server/faults.hpp"
+#include "simulator/control/faults.hpp"
 
 #include <algorithm>
 #include <array>
 #include <cmath>
 #include <limits>
 
-#include "protocol/procedures.hpp"
-#include "server/log.hpp"
-#include "server/procedure_names.hpp"
-#include "server/scenario_reader.hpp"
+#include "lib/protocol/procedures.hpp"
+#include "simulator/model/log.hpp"
+#include "simulator/control/procedure_names.hpp"
+#include "simulator/model/scenario_reader.hpp"
 
 namespace qel::simd {
 

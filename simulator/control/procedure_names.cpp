@@ -1,11 +1,11 @@
-#include "server/procedure_names.hpp"
+#include "simulator/control/procedure_names.hpp"
 
 #include <algorithm>
 #include <cctype>
 #include <charconv>
 #include <utility>
 
-#include "protocol/procedures.hpp"
+#include "lib/protocol/procedures.hpp"
 
 namespace qel::simd {
 

@@ -1,9 +1,9 @@
-#include "server/trace.hpp"
+#include "simulator/control/trace.hpp"
 
 #include <algorithm>
 
-#include "server/log.hpp"
-#include "server/procedure_names.hpp"
+#include "simulator/model/log.hpp"
+#include "simulator/control/procedure_names.hpp"
 
 namespace qel::simd {
 

@@ -10,7 +10,7 @@
 #include <nlohmann/json.hpp>
 #include <optional>
 
-#include "server/faults.hpp"
+#include "simulator/control/faults.hpp"
 
 namespace qel::simd {
 

@@ -2,7 +2,7 @@
 // they stay clear of the numbers the library produces itself.
 #pragma once
 
-#include "protocol/server_contract.hpp"
+#include "lib/protocol/server_contract.hpp"
 
 namespace qel::simd {
 

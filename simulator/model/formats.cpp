@@ -1,4 +1,4 @@
-#include "server/formats.hpp"
+#include "simulator/model/formats.hpp"
 
 #include <arpa/inet.h>
 

@@ -1,4 +1,4 @@
-#include "server/log.hpp"
+#include "simulator/model/log.hpp"
 
 #include <unistd.h>
 

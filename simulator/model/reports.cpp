@@ -1,11 +1,11 @@
-#include "server/reports.hpp"
+#include "simulator/model/reports.hpp"
 
 #include <algorithm>
 #include <cstdio>
 #include <functional>
 #include <sstream>
 
-#include "server/formats.hpp"
+#include "simulator/model/formats.hpp"
 
 namespace qel::simd {
 

@@ -4,7 +4,7 @@
 #include <string>
 #include <string_view>
 
-#include "server/sp_state.hpp"
+#include "simulator/model/sp_state.hpp"
 
 namespace qel::simd {
 

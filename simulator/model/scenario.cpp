@@ -1,6 +1,6 @@
 // Reading a scenario: the JSON document checked field by field into the starting state of the
 // simulated SP. Sensors and components are read in scenario_sensors.cpp.
-#include "server/scenario.hpp"
+#include "simulator/model/scenario.hpp"
 
 #include <array>
 #include <cerrno>
@@ -10,10 +10,10 @@
 #include <set>
 #include <sstream>
 
-#include "server/formats.hpp"
-#include "server/scenario_reader.hpp"
-#include "server/scenario_sensors.hpp"
-#include "server/timeline.hpp"
+#include "simulator/model/formats.hpp"
+#include "simulator/model/scenario_reader.hpp"
+#include "simulator/model/scenario_sensors.hpp"
+#include "simulator/model/timeline.hpp"
 
 namespace qel::simd {
 

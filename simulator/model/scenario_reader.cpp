@@ -1,10 +1,10 @@
-#include "server/scenario_reader.hpp"
+#include "simulator/model/scenario_reader.hpp"
 
 #include <algorithm>
 #include <cmath>
 
-#include "server/formats.hpp"
-#include "server/scenario.hpp"
+#include "simulator/model/formats.hpp"
+#include "simulator/model/scenario.hpp"
 
 namespace qel::simd {
 

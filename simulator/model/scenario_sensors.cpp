@@ -1,8 +1,8 @@
-#include "server/scenario_sensors.hpp"
+#include "simulator/model/scenario_sensors.hpp"
 
 #include <array>
 
-#include "protocol/server_contract.hpp"
+#include "lib/protocol/server_contract.hpp"
 
 namespace qel::simd {
 

@@ -5,8 +5,8 @@
 #include <set>
 #include <string>
 
-#include "server/scenario.hpp"
-#include "server/scenario_reader.hpp"
+#include "simulator/model/scenario.hpp"
+#include "simulator/model/scenario_reader.hpp"
 
 namespace qel::simd {
 

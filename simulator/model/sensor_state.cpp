@@ -6,8 +6,8 @@
 #include <utility>
 
 #include "qel.h"
-#include "server/log.hpp"
-#include "server/sp_state.hpp"
+#include "simulator/model/log.hpp"
+#include "simulator/model/sp_state.hpp"
 
 namespace qel::simd {
 

@@ -1,11 +1,11 @@
 // The simulated SP: loading and restoring its scenario, reboots, the event log and the
 // platform. Its network and administration are in sp_state_network.cpp and sp_state_admin.cpp.
-#include "server/sp_state.hpp"
+#include "simulator/model/sp_state.hpp"
 
 #include <algorithm>
 
-#include "server/formats.hpp"
-#include "server/log.hpp"
+#include "simulator/model/formats.hpp"
+#include "simulator/model/log.hpp"
 
 namespace qel::simd {
 

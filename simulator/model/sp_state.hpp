@@ -11,9 +11,9 @@
 #include <string_view>
 #include <vector>
 
-#include "server/codes.hpp"
-#include "server/scenario.hpp"
-#include "server/sim_clock.hpp"
+#include "simulator/model/codes.hpp"
+#include "simulator/model/scenario.hpp"
+#include "simulator/model/sim_clock.hpp"
 
 namespace qel::simd {
 

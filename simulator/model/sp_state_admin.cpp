@@ -3,9 +3,9 @@
 #include <algorithm>
 #include <sstream>
 
-#include "server/formats.hpp"
-#include "server/log.hpp"
-#include "server/sp_state.hpp"
+#include "simulator/model/formats.hpp"
+#include "simulator/model/log.hpp"
+#include "simulator/model/sp_state.hpp"
 
 namespace qel::simd {
 

@@ -3,8 +3,8 @@
 #include <algorithm>
 #include <cmath>
 
-#include "server/log.hpp"
-#include "server/sp_state.hpp"
+#include "simulator/model/log.hpp"
+#include "simulator/model/sp_state.hpp"
 
 namespace qel::simd {
 

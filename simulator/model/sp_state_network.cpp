@@ -1,9 +1,9 @@
 // The simulated SP's network settings: interfaces, DNS, hostname, date and the reset to defaults.
 #include <cctype>
 
-#include "server/formats.hpp"
-#include "server/log.hpp"
-#include "server/sp_state.hpp"
+#include "simulator/model/formats.hpp"
+#include "simulator/model/log.hpp"
+#include "simulator/model/sp_state.hpp"
 
 namespace qel::simd {
 

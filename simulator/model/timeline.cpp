@@ -1,9 +1,9 @@
-#include "server/timeline.hpp"
+#include "simulator/model/timeline.hpp"
 
 #include <algorithm>
 #include <nlohmann/json.hpp>
 
-#include "server/scenario_reader.hpp"
+#include "simulator/model/scenario_reader.hpp"
 
 namespace qel::simd {
 

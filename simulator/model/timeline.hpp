@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-#include "server/scenario.hpp"
+#include "simulator/model/scenario.hpp"
 
 namespace qel::simd {
 

@@ -1,8 +1,8 @@
-#include "server/answers.hpp"
+#include "simulator/rpc/answers.hpp"
 
 #include <algorithm>
 
-#include "server/log.hpp"
+#include "simulator/model/log.hpp"
 
 namespace qel::simd {
 

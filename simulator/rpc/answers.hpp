@@ -5,9 +5,9 @@
 #include <string>
 #include <utility>
 
-#include "server/codes.hpp"
-#include "server/reply_records.hpp"
-#include "server/sp_state.hpp"
+#include "simulator/model/codes.hpp"
+#include "simulator/rpc/reply_records.hpp"
+#include "simulator/model/sp_state.hpp"
 
 namespace qel::simd {
 

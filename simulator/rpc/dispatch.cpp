@@ -1,14 +1,14 @@
-#include "server/dispatch.hpp"
+#include "simulator/rpc/dispatch.hpp"
 
 #include <algorithm>
 #include <iterator>
 #include <type_traits>
 
-#include "protocol/procedures.hpp"
-#include "server/answers.hpp"
-#include "server/log.hpp"
-#include "server/reports.hpp"
-#include "server/serve_call.hpp"
+#include "lib/protocol/procedures.hpp"
+#include "simulator/rpc/answers.hpp"
+#include "simulator/model/log.hpp"
+#include "simulator/model/reports.hpp"
+#include "simulator/rpc/serve_call.hpp"
 
 namespace qel::simd {
 

@@ -5,10 +5,10 @@
 
 #include <functional>
 
-#include "server/faults.hpp"
-#include "server/held_replies.hpp"
-#include "server/sp_state.hpp"
-#include "server/trace.hpp"
+#include "simulator/control/faults.hpp"
+#include "simulator/rpc/held_replies.hpp"
+#include "simulator/model/sp_state.hpp"
+#include "simulator/control/trace.hpp"
 
 namespace qel::simd {
 

@@ -1,10 +1,10 @@
-#include "server/fault_reply.hpp"
+#include "simulator/rpc/fault_reply.hpp"
 
 #include <chrono>
 #include <optional>
 #include <string>
 
-#include "server/raw_reply.hpp"
+#include "simulator/rpc/raw_reply.hpp"
 
 namespace qel::simd {
 

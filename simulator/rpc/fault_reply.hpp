@@ -3,8 +3,8 @@
 
 #include <rpc/rpc.h>
 
-#include "server/faults.hpp"
-#include "server/held_replies.hpp"
+#include "simulator/control/faults.hpp"
+#include "simulator/rpc/held_replies.hpp"
 
 namespace qel::simd {
 

@@ -1,11 +1,11 @@
-#include "server/held_replies.hpp"
+#include "simulator/rpc/held_replies.hpp"
 
 #include <sys/socket.h>
 
 #include <algorithm>
 
-#include "server/log.hpp"
-#include "server/raw_reply.hpp"
+#include "simulator/model/log.hpp"
+#include "simulator/rpc/raw_reply.hpp"
 
 namespace qel::simd {
 

@@ -1,4 +1,4 @@
-#include "server/raw_reply.hpp"
+#include "simulator/rpc/raw_reply.hpp"
 
 #include <arpa/inet.h>
 #include <sys/mman.h>
@@ -9,7 +9,7 @@
 #include <cstdint>
 #include <cstring>
 
-#include "server/log.hpp"
+#include "simulator/model/log.hpp"
 
 namespace qel::simd {
 

@@ -1,4 +1,4 @@
-#include "server/rpc_service.hpp"
+#include "simulator/rpc/rpc_service.hpp"
 
 #include <arpa/inet.h>
 #include <fcntl.h>
@@ -17,8 +17,8 @@
 #include <memory>
 #include <vector>
 
-#include "protocol/procedures.hpp"
-#include "server/log.hpp"
+#include "lib/protocol/procedures.hpp"
+#include "simulator/model/log.hpp"
 
 namespace qel::simd {
 

@@ -8,7 +8,7 @@
 #include <string>
 #include <vector>
 
-#include "server/dispatch.hpp"
+#include "simulator/rpc/dispatch.hpp"
 
 namespace qel::simd {
 

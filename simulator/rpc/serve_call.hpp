@@ -7,10 +7,10 @@
 #include <cstring>
 #include <type_traits>
 
-#include "server/call_json.hpp"
-#include "server/dispatch.hpp"
-#include "server/fault_reply.hpp"
-#include "server/log.hpp"
+#include "simulator/control/call_json.hpp"
+#include "simulator/rpc/dispatch.hpp"
+#include "simulator/rpc/fault_reply.hpp"
+#include "simulator/model/log.hpp"
 
 namespace qel::simd {
 

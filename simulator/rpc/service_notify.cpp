@@ -1,4 +1,4 @@
-#include "server/service_notify.hpp"
+#include "simulator/rpc/service_notify.hpp"
 
 #include <sys/socket.h>
 #include <sys/un.h>

@@ -1,6 +1,6 @@
 // One piece of the product map matched against a product number, and a sensor reading turned
 // into a product number, without any file.
-#include "admin/product_map.hpp"
+#include "lib/admin/product_map.hpp"
 
 #include <gtest/gtest.h>
 

@@ -1,6 +1,6 @@
 // The library's call path over a loopback connection of its own, without a port mapper: the test
 // plays the server on the other end, byte by byte.
-#include "protocol/call_path.hpp"
+#include "lib/transport/call_path.hpp"
 
 #include <arpa/inet.h>
 #include <fcntl.h>

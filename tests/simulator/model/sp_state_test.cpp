@@ -2,7 +2,7 @@
 // and the problem, and steps run in order on one state for what only the model shows (off
 // readings, set values kept, names escaped in XML); codes and settings the library reads back
 // are checked through the library against the server.
-#include "server/sp_state.hpp"
+#include "simulator/model/sp_state.hpp"
 
 #include <gtest/gtest.h>
 
@@ -11,9 +11,9 @@
 #include <nlohmann/json.hpp>
 #include <sstream>
 
-#include "server/log.hpp"
-#include "server/reports.hpp"
-#include "server/scenario.hpp"
+#include "simulator/model/log.hpp"
+#include "simulator/model/reports.hpp"
+#include "simulator/model/scenario.hpp"
 
 namespace qel::simd {
 namespace {
