@@ -1,35 +1,21 @@
+// The library's own handle: its call, its reply, its control requests, its creation.
 #include "lib/transport/call_path.hpp"
 
-#include <netinet/in.h>
-#include <poll.h>
-#include <sys/socket.h>
-#include <unistd.h>
-
-#include <algorithm>
-#include <cerrno>
-#include <chrono>
-#include <cstdint>
-#include <limits>
 #include <memory>
 #include <new>
-#include <optional>
 #include <type_traits>
 
-#include "lib/transport/handle_calls.hpp"
+#include "lib/transport/call_handle.hpp"
 #include "lib/transport/rpc_section.hpp"
 
 namespace qel {
-namespace {
 
-using std::chrono::steady_clock;
+using namespace callpath;
+
+namespace {
 
 // The RPC layer's buffer sizes for a TCP client: 64 KiB each way.
 constexpr u_int kBufferSize = 64 * 1024;
-
-// The call header: transaction id, CALL, RPC version 2, program, version, procedure, and the
-// null credential and verifier (flavour 0, no body), in network order. The handles the library
-// creates carry no credentials.
-enum HeaderWord { kXid, kDirection, kRpcVersion, kProgram, kVersion, kProcedure, kWords = 10 };
 
 // Runs a codec handed over as the RPC layer's generic xdrproc_t, as the RPC layer itself does:
 // the codec's own type names its record, which the call does not know. (Clang's check of
@@ -45,121 +31,6 @@ runCodec(xdrproc_t codec, XDR *x, void *object) {
 // A timeout the RPC layer refuses to take.
 bool timeNotOk(const timeval &t) {
   return t.tv_sec < -1 || t.tv_sec > 100000000 || t.tv_usec < -1 || t.tv_usec > 1000000;
-}
-
-// The descriptor's receive timeout for a wait of `ms`: seven eighths of it, since the kernel may
-// fire a long one up to an eighth late; 0 (none) for a wait without end.
-int socketWaitFor(int64_t ms) {
-  if (ms < 0) return 0;
-  return static_cast<int>(std::clamp<int64_t>(ms - ms / 8, 1, std::numeric_limits<int>::max()));
-}
-
-struct Handle {
-  CLIENT client{};        // what the stubs and the thread's slot see
-  CLIENT *tcp = nullptr;  // the RPC layer's client: the descriptor, its address, its destruction
-  int fd = -1;
-  XDR stream{};
-  uint32_t header[kWords]{};
-  timeval wait = kCallTimeout;
-  bool waitSet = false;
-  int socketWaitMs = 0;  // the descriptor's receive timeout; 0: none
-  // The end of the current call's wait, fixed when it starts sending; none for a negative wait.
-  std::optional<steady_clock::time_point> deadline;
-  // A request went out in part, or not at all after the stream took it: the connection is out
-  // of step with the server, and every later call fails at once.
-  bool broken = false;
-  rpc_err error{};
-
-  static Handle &of(CLIENT *c) { return *static_cast<Handle *>(c->cl_private); }
-  uint32_t word(HeaderWord w) const { return ntohl(header[w]); }
-  void setWord(HeaderWord w, uint32_t value) { header[w] = htonl(value); }
-
-  // Milliseconds left of the call's wait, rounded up; -1 when it has no end.
-  int msLeft() const {
-    if (!deadline) return -1;
-    const auto left = std::chrono::ceil<std::chrono::milliseconds>(*deadline - steady_clock::now());
-    return static_cast<int>(std::clamp<int64_t>(left.count(), 0, std::numeric_limits<int>::max()));
-  }
-  void fail(clnt_stat status, int cause) {
-    error.re_status = status;
-    error.re_errno = cause;
-  }
-};
-
-// Waits until the descriptor is ready for `events`, within what is left of the call's wait. A
-// signal does not start the wait over: it goes on with what is left.
-bool waitFor(Handle &h, short events, clnt_stat onError) {
-  pollfd ready{h.fd, events, 0};
-  for (;;) {
-    const int ms = h.msLeft();
-    if (ms == 0) {
-      h.fail(RPC_TIMEDOUT, 0);
-      return false;
-    }
-    const int n = poll(&ready, 1, ms);
-    if (n > 0) return true;
-    if (n < 0 && errno != EINTR) {
-      h.fail(onError, errno);
-      return false;
-    }
-  }
-}
-
-// Makes `ms` the descriptor's own receive timeout, unless it already is.
-bool timeoutOnSocket(Handle &h, int ms) {
-  if (h.socketWaitMs == ms) return true;
-  const timeval wait{ms / 1000, (ms % 1000) * 1000};
-  if (setsockopt(h.fd, SOL_SOCKET, SO_RCVTIMEO, &wait, sizeof wait) != 0) {
-    h.fail(RPC_CANTRECV, errno);
-    return false;
-  }
-  h.socketWaitMs = ms;
-  return true;
-}
-
-// Fills the stream's input within what is left of the call's wait. A read that blocks on the
-// descriptor's receive timeout is one system call when the reply is there or comes in time; it
-// is made only while that timeout, fired an eighth late, still ends within the wait. Otherwise
-// (near the end, after a signal or the socket's timeout) the rest is polled for exactly.
-int readSome(void *handle, void *buffer, int length) {
-  Handle &h = *static_cast<Handle *>(handle);
-  if (length == 0) return 0;
-  for (;;) {
-    const int left = h.msLeft();
-    const int64_t socketFiresBy = int64_t{h.socketWaitMs} + h.socketWaitMs / 8 + 1;
-    if (left >= 0 && left < socketFiresBy && !waitFor(h, POLLIN, RPC_CANTRECV)) return -1;
-    const ssize_t got = read(h.fd, buffer, static_cast<size_t>(length));
-    if (got > 0) return static_cast<int>(got);
-    if (got < 0 && (errno == EINTR || errno == EAGAIN || errno == EWOULDBLOCK)) continue;
-    // An end of stream cuts the reply short.
-    h.fail(RPC_CANTRECV, got == 0 ? ECONNRESET : errno);
-    return -1;
-  }
-}
-
-// Drains the stream's output within what is left of the call's wait: a server that stops
-// reading fails the call at its time instead of blocking it for ever. MSG_NOSIGNAL: a server
-// that has gone fails the call with EPIPE instead of raising SIGPIPE in the host.
-int writeAll(void *handle, void *buffer, int length) {
-  Handle &h = *static_cast<Handle *>(handle);
-  const char *next = static_cast<const char *>(buffer);
-  for (int left = length; left > 0;) {
-    const ssize_t sent = send(h.fd, next, static_cast<size_t>(left), MSG_NOSIGNAL | MSG_DONTWAIT);
-    if (sent >= 0) {
-      next += sent;
-      left -= static_cast<int>(sent);
-      continue;
-    }
-    if (errno == EINTR) continue;
-    if (errno == EAGAIN || errno == EWOULDBLOCK) {
-      if (waitFor(h, POLLOUT, RPC_CANTSEND)) continue;
-    } else {
-      h.fail(RPC_CANTSEND, errno);
-    }
-    h.broken = true;
-    return -1;
-  }
-  return length;
 }
 
 // The header's decoder leaves the results where they are: they are decoded once the reply is
