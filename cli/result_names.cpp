@@ -3,25 +3,46 @@
 #include <qel.h>
 
 #include <array>
+#include <cctype>
 
 namespace qel::cli {
 namespace {
 
+// What a code means to someone at a shell, where its name alone says too little.
+constexpr std::string_view wording(unsigned code) {
+  switch (code) {
+    case RESULT_OK:
+      return "success";
+    case RESULT_CALL_FAILED:
+      return "no reply from the management server";
+    case RESULT_NOT_AVAILABLE:
+      return "value not available";
+    case RESULT_NULL_ARGUMENT:
+      return "missing argument";
+    case RESULT_NO_RESOURCES:
+      return "out of memory or client set-up failed";
+    case RESULT_FILE_UNAVAILABLE:
+      return "product map file unavailable";
+    case RESULT_NOT_REGISTERED:
+      return "program not registered";
+    default:
+      return {};
+  }
+}
+
+// Every code the header defines, with its name.
 constexpr std::array kResultNames{
-    ResultName{RESULT_OK, "RESULT_OK", "success"},
-    ResultName{RESULT_CALL_FAILED, "RESULT_CALL_FAILED", "no reply from the management server"},
-    ResultName{RESULT_NOT_CONNECTED, "RESULT_NOT_CONNECTED", "not connected"},
-    ResultName{RESULT_INVALID_ARGUMENT, "RESULT_INVALID_ARGUMENT", "invalid argument"},
-    ResultName{RESULT_NOT_AVAILABLE, "RESULT_NOT_AVAILABLE", "value not available"},
-    ResultName{RESULT_NULL_ARGUMENT, "RESULT_NULL_ARGUMENT", "missing argument"},
-    ResultName{RESULT_NO_RESOURCES, "RESULT_NO_RESOURCES", "out of memory or client set-up failed"},
-    ResultName{RESULT_CONNECTION_REFUSED, "RESULT_CONNECTION_REFUSED", "connection refused"},
-    ResultName{RESULT_HOST_UNREACHABLE, "RESULT_HOST_UNREACHABLE", "host unreachable"},
-    ResultName{RESULT_HOST_DOWN, "RESULT_HOST_DOWN", "host down"},
-    ResultName{RESULT_FILE_UNAVAILABLE, "RESULT_FILE_UNAVAILABLE", "product map file unavailable"},
-    ResultName{RESULT_NOT_REGISTERED, "RESULT_NOT_REGISTERED", "program not registered"},
-    ResultName{RESULT_TOO_MANY_VALUES, "RESULT_TOO_MANY_VALUES", "too many values"},
+#define QEL_RESULT(symbol) ResultName{symbol, #symbol, wording(symbol)},
+#include "result_codes.inc"
+#undef QEL_RESULT
 };
+
+// The name read as words: RESULT_HOST_DOWN is "host down".
+std::string nameAsWords(std::string_view symbol) {
+  std::string words(symbol.substr(symbol.find('_') + 1));
+  for (char &c : words) c = c == '_' ? ' ' : static_cast<char>(std::tolower(c));
+  return words;
+}
 
 }  // namespace
 
@@ -36,7 +57,9 @@ std::string describeResult(unsigned code) {
   const auto number = std::to_string(code);
   const ResultName *name = findResultName(code);
   if (name == nullptr) return "refused by the management server (" + number + ")";
-  return std::string(name->message) + " (" + std::string(name->symbol) + ", " + number + ")";
+  const std::string message =
+      name->message.empty() ? nameAsWords(name->symbol) : std::string(name->message);
+  return message + " (" + std::string(name->symbol) + ", " + number + ")";
 }
 
 int exitStatusFor(unsigned code) {

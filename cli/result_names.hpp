@@ -14,7 +14,7 @@ inline constexpr int kExitUsage = 64;
 struct ResultName {
   unsigned code;
   std::string_view symbol;   // RESULT_*
-  std::string_view message;  // what it means to someone at a shell
+  std::string_view message;  // what it means to someone at a shell; empty: its name says it
 };
 
 // The library's own code, or null for a code of the management server.
