@@ -162,28 +162,51 @@ struct ArgumentCase {
 TEST_F(OperationsTest, ArgumentsAreCheckedReplacedOrFailTheCall) {
   static char **list;
   static unsigned int count;
-  // clang-format off
   const ArgumentCase cases[] = {
-      {"null action text is sent empty", 1002, [] { return qelPlatformSetAction(1, 255, 3, nullptr); }, 0, words({1, 255, 3, 0})},
-      {"null component of the ES values is sent empty", 2010, [] { return qelSysGetESValuesForComponentXML(nullptr, nullptr); }, 0, words({0})},
-      {"null hostname is sent empty", 1025, [] { return qelSetHostname(42, nullptr); }, 0, words({42, 0})},
-      {"null console outputs are not written", 2011, [] { return qelSysGetConsoleConfig(nullptr, nullptr, nullptr, nullptr, nullptr); }, 0, {}},
-      {"null shutdown reason output", 1015, [] { return qelPlatformGetShutdownReason(nullptr); }, RESULT_INVALID_ARGUMENT, kNoCall},
-      {"null type output", 1014, [] { return qelPlatformGetType("board", nullptr); }, RESULT_INVALID_ARGUMENT, kNoCall},
-      {"null presence component", 2014, [] { return qelSysGetPresenceDetect(nullptr, nullptr); }, RESULT_INVALID_ARGUMENT, kNoCall},
-      {"empty presence component", 2014, [] { return qelSysGetPresenceDetect("", nullptr); }, RESULT_INVALID_ARGUMENT, kNoCall},
-      {"null reset selector", 1029, [] { return qelResetToDefaultSettings(nullptr); }, RESULT_INVALID_ARGUMENT, kNoCall},
-      {"sensor list without a count", 1501, [] { return qelGetSensorList(0, 0, nullptr, &list); }, RESULT_INVALID_ARGUMENT, kNoCall},
-      {"sensor list without a list", 1501, [] { return qelGetSensorList(0, 0, &count, nullptr); }, RESULT_INVALID_ARGUMENT, kNoCall},
-      {"null machine check text", 1013, [] { return qelPlatformMachineCheckEvent(1, 2, 3, nullptr); }, RESULT_CALL_FAILED, kNoCall},
-      {"null dimm text", 1016, [] { return qelPlatformLogDimmError(1, 2, 3, 4, nullptr); }, RESULT_CALL_FAILED, kNoCall},
-      {"null type key", 1014, [] { int type; return qelPlatformGetType(nullptr, &type); }, RESULT_CALL_FAILED, kNoCall},
+      {"null action text is sent empty", 1002,
+       [] { return qelPlatformSetAction(1, 255, 3, nullptr); }, 0, words({1, 255, 3, 0})},
+      {"null component of the ES values is sent empty", 2010,
+       [] { return qelSysGetESValuesForComponentXML(nullptr, nullptr); }, 0, words({0})},
+      {"null hostname is sent empty", 1025, [] { return qelSetHostname(42, nullptr); }, 0,
+       words({42, 0})},
+      {"null console outputs are not written",
+       2011,
+       [] { return qelSysGetConsoleConfig(nullptr, nullptr, nullptr, nullptr, nullptr); },
+       0,
+       {}},
+      {"null shutdown reason output", 1015, [] { return qelPlatformGetShutdownReason(nullptr); },
+       RESULT_INVALID_ARGUMENT, kNoCall},
+      {"null type output", 1014, [] { return qelPlatformGetType("board", nullptr); },
+       RESULT_INVALID_ARGUMENT, kNoCall},
+      {"null presence component", 2014, [] { return qelSysGetPresenceDetect(nullptr, nullptr); },
+       RESULT_INVALID_ARGUMENT, kNoCall},
+      {"empty presence component", 2014, [] { return qelSysGetPresenceDetect("", nullptr); },
+       RESULT_INVALID_ARGUMENT, kNoCall},
+      {"null reset selector", 1029, [] { return qelResetToDefaultSettings(nullptr); },
+       RESULT_INVALID_ARGUMENT, kNoCall},
+      {"sensor list without a count", 1501, [] { return qelGetSensorList(0, 0, nullptr, &list); },
+       RESULT_INVALID_ARGUMENT, kNoCall},
+      {"sensor list without a list", 1501, [] { return qelGetSensorList(0, 0, &count, nullptr); },
+       RESULT_INVALID_ARGUMENT, kNoCall},
+      {"null machine check text", 1013,
+       [] { return qelPlatformMachineCheckEvent(1, 2, 3, nullptr); }, RESULT_CALL_FAILED, kNoCall},
+      {"null dimm text", 1016, [] { return qelPlatformLogDimmError(1, 2, 3, 4, nullptr); },
+       RESULT_CALL_FAILED, kNoCall},
+      {"null type key", 1014,
+       [] {
+         int type;
+         return qelPlatformGetType(nullptr, &type);
+       },
+       RESULT_CALL_FAILED, kNoCall},
       {"null date", 1028, [] { return qelSetDate(nullptr); }, RESULT_CALL_FAILED, kNoCall},
-      {"null report component", 2004, [] { return qelSysGetSensorValuesForComponentXML(nullptr, nullptr); }, RESULT_CALL_FAILED, kNoCall},
-      {"null status component", 2008, [] { return qelSysGetComponentStatus(nullptr, nullptr); }, RESULT_CALL_FAILED, kNoCall},
-      {"null sensor", 2006, [] { return qelSysGetSensorValue(nullptr, nullptr); }, RESULT_CALL_FAILED, kNoCall},
+      {"null report component", 2004,
+       [] { return qelSysGetSensorValuesForComponentXML(nullptr, nullptr); }, RESULT_CALL_FAILED,
+       kNoCall},
+      {"null status component", 2008, [] { return qelSysGetComponentStatus(nullptr, nullptr); },
+       RESULT_CALL_FAILED, kNoCall},
+      {"null sensor", 2006, [] { return qelSysGetSensorValue(nullptr, nullptr); },
+       RESULT_CALL_FAILED, kNoCall},
   };
-  // clang-format on
   for (const ArgumentCase &c : cases) {
     SCOPED_TRACE(c.name);
     ASSERT_EQ(qelConnect(nullptr, 0), RESULT_OK);

@@ -16,6 +16,7 @@
 #include <nlohmann/json.hpp>
 #include <thread>
 
+#include "control_client.hpp"
 #include "qel.h"
 #include "server_test.hpp"
 #include "simd_process.hpp"
@@ -23,58 +24,7 @@
 namespace qel::test {
 namespace {
 
-using Json = nlohmann::json;
 using namespace std::chrono_literals;
-
-// One connection to the control channel, a JSON line each way.
-struct Control {
-  explicit Control(const std::string &path) : fd(socket(AF_UNIX, SOCK_STREAM, 0)) {
-    sockaddr_un address{};
-    address.sun_family = AF_UNIX;
-    std::strncpy(address.sun_path, path.c_str(), sizeof address.sun_path - 1);
-    if (connect(fd, reinterpret_cast<sockaddr *>(&address), sizeof address) != 0) fd = -1;
-  }
-  ~Control() { close(fd); }
-  std::string exchange(const std::string &line) {
-    if (send(fd, line.data(), line.size(), MSG_NOSIGNAL) < 0) return "";
-    std::string reply;
-    char c;
-    while (read(fd, &c, 1) == 1 && c != '\n') reply += c;
-    return reply;
-  }
-  Json ask(const Json &request) {
-    return Json::parse(exchange(request.dump() + "\n"), nullptr, false);
-  }
-  int fd;
-};
-
-// Calls through the library on the calling thread's connection: their result code, or with
-// `read`, what they read.
-// clang-format off
-unsigned powerState() { int v = -1; return qelPlatformGetPowerState(&v); }
-unsigned platformState() { int v = -1; return qelPlatformGetState(&v); }
-unsigned sensorValue(const char *id) { float v = 0; return qelSysGetSensorValue(id, &v); }
-unsigned cpu0Temp() { return sensorValue("cpu0-temp"); }
-unsigned bothCpuTemps() { return sensorValue("cpu0-temp") * 100 + sensorValue("cpu1-temp"); }
-unsigned powerLevel() { return qelPlatformSetPowerLevel(100); }
-unsigned hostname() { char *name = nullptr; const unsigned r = qelGetHostname(0, &name); free(name); return r; }
-double readBy(unsigned (*op)(const char *, int *), const char *name) { int v = -1; return op(name, &v) ? -1 : v; }
-double reading(const char *id) { float v = 0; return qelSysGetSensorValue(id, &v) ? -1 : v; }
-double fanMode() { FanState fan{}; return qelGetFanState(&fan) ? -1 : fan.debugValue1; }
-double shutdownReason() { int v = -1; return qelPlatformGetShutdownReason(&v) ? -1 : v; }
-double hostState() { int v = -1; return qelPlatformGetState(&v) ? -1 : v; }
-// The local port of the thread's connection.
-in_port_t localPort() { int fd = -1; sockaddr_in a{}; socklen_t n = sizeof a; clnt_control(handle(), CLGET_FD, reinterpret_cast<char *>(&fd)); getsockname(fd, reinterpret_cast<sockaddr *>(&a), &n); return a.sin_port; }
-// clang-format on
-
-// Waits, up to a limit, for `done` to hold.
-bool eventually(const std::function<bool()> &done) {
-  for (auto end = std::chrono::steady_clock::now() + 10s; std::chrono::steady_clock::now() < end;
-       std::this_thread::sleep_for(10ms)) {
-    if (done()) return true;
-  }
-  return false;
-}
 
 // Each fault hits one call; the library's result is what a real server misbehaving so would
 // give, and the call after it succeeds again, on a new connection where the old one broke.

@@ -21,14 +21,18 @@ namespace {
 using nlohmann::json;
 
 // Each spoils the shipped scenario one way; the message follows "test.json: ".
-// clang-format off
 const std::pair<std::function<void(json &)>, const char *> kSpoilt[] = {
     {[](json &d) { d.erase("hostname"); }, "(top level): missing required field \"hostname\""},
-    {[](json &d) { d["interfaces"][0]["ipAddress"] = "192.0.2.300"; }, "interfaces[0].ipAddress: \"192.0.2.300\" is not a dotted-quad IPv4 address"},
-    {[](json &d) { d["sensors"][0]["component"] = "gpu7"; }, "sensors[0].component: no component named \"gpu7\""},
-    {[](json &d) { d["fan"]["minimumDuty"] = 90; d["fan"]["maximumDuty"] = 40; }, "fan.minimumDuty: must not exceed maximumDuty"},
+    {[](json &d) { d["interfaces"][0]["ipAddress"] = "192.0.2.300"; },
+     "interfaces[0].ipAddress: \"192.0.2.300\" is not a dotted-quad IPv4 address"},
+    {[](json &d) { d["sensors"][0]["component"] = "gpu7"; },
+     "sensors[0].component: no component named \"gpu7\""},
+    {[](json &d) {
+       d["fan"]["minimumDuty"] = 90;
+       d["fan"]["maximumDuty"] = 40;
+     },
+     "fan.minimumDuty: must not exceed maximumDuty"},
 };
-// clang-format on
 
 TEST(ScenarioFile, SpoiltFilesAreRejectedNamingFieldAndProblem) {
   for (const auto &[spoil, message] : kSpoilt) {
@@ -67,20 +71,29 @@ std::string value(SpState &s) {
 }
 // Each step gives its codes and observations as one text (a braced list runs left to right).
 using Step = std::function<std::vector<std::string>(SpState &)>;
-// clang-format off
 const std::pair<Step, std::vector<std::string>> kSteps[] = {
-    {[](SpState &s) { return std::vector{n(s.setPowerState(0)), value(s)}; }, {"0", "20"}},
-    {[](SpState &s) { return std::vector{n(s.setSensorValue("cpu0-temp", 33.5f)), value(s)}; },
+    {[](SpState &s) {
+       return std::vector{n(s.setPowerState(0)), value(s)};
+     },
+     {"0", "20"}},
+    {[](SpState &s) {
+       return std::vector{n(s.setSensorValue("cpu0-temp", 33.5f)), value(s)};
+     },
      {"0", "33.5"}},
-    {[](SpState &s) { return std::vector{n(s.setPowerState(1)), value(s)}; },
+    {[](SpState &s) {
+       return std::vector{n(s.setPowerState(1)), value(s)};
+     },
      {"0", "33.5"}},  // a set value outlasts the power change
-    {[](SpState &s) { return std::vector{n(s.resetToDefaults(0)), value(s)}; }, {"0", "50"}},
+    {[](SpState &s) {
+       return std::vector{n(s.resetToDefaults(0)), value(s)};
+     },
+     {"0", "50"}},
     {[](SpState &s) {
        const std::string xml = sensorValuesXml(s);
        return std::vector{n(xml.find("name=\"fans &amp; &lt;co&gt;\"") != std::string::npos)};
-     }, {"1"}},
+     },
+     {"1"}},
 };
-// clang-format on
 
 TEST(SpStateTest, StepsInOrder) {
   setLogLevel(kLogError);
