@@ -15,8 +15,8 @@
 #include "simulator/control/controller.hpp"
 #include "simulator/control/ctl_client.hpp"
 #include "simulator/model/log.hpp"
-#include "simulator/rpc/rpc_service.hpp"
 #include "simulator/model/scenario.hpp"
+#include "simulator/rpc/rpc_service.hpp"
 #include "simulator/rpc/service_notify.hpp"
 
 namespace {

@@ -8,10 +8,10 @@
 
 #include <utility>
 
-#include "lib/transport/connection.hpp"
 #include "lib/frame/reply_conventions.hpp"
 #include "lib/frame/request_text.hpp"
 #include "lib/protocol/procedures.hpp"
+#include "lib/transport/connection.hpp"
 
 namespace qel {
 

@@ -11,9 +11,9 @@
 #include <cstdlib>
 #include <type_traits>
 
-#include "lib/transport/client_creation.hpp"
-#include "lib/transport/call_path.hpp"
 #include "lib/protocol/procedures.hpp"
+#include "lib/transport/call_path.hpp"
+#include "lib/transport/client_creation.hpp"
 #include "lib/transport/rpc_section.hpp"
 #include "lib/transport/sigpipe_guard.hpp"
 

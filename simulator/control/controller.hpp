@@ -10,10 +10,10 @@
 
 #include "simulator/control/control_channel.hpp"
 #include "simulator/control/faults.hpp"
+#include "simulator/control/trace.hpp"
+#include "simulator/model/timeline.hpp"
 #include "simulator/rpc/held_replies.hpp"
 #include "simulator/rpc/rpc_service.hpp"
-#include "simulator/model/timeline.hpp"
-#include "simulator/control/trace.hpp"
 
 namespace qel::simd {
 

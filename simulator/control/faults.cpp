@@ -6,8 +6,8 @@
 #include <limits>
 
 #include "lib/protocol/procedures.hpp"
-#include "simulator/model/log.hpp"
 #include "simulator/control/procedure_names.hpp"
+#include "simulator/model/log.hpp"
 #include "simulator/model/scenario_reader.hpp"
 
 namespace qel::simd {

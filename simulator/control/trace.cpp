@@ -2,8 +2,8 @@
 
 #include <algorithm>
 
-#include "simulator/model/log.hpp"
 #include "simulator/control/procedure_names.hpp"
+#include "simulator/model/log.hpp"
 
 namespace qel::simd {
 

@@ -6,8 +6,8 @@
 #include <utility>
 
 #include "simulator/model/codes.hpp"
-#include "simulator/rpc/reply_records.hpp"
 #include "simulator/model/sp_state.hpp"
+#include "simulator/rpc/reply_records.hpp"
 
 namespace qel::simd {
 

@@ -5,9 +5,9 @@
 #include <type_traits>
 
 #include "lib/protocol/procedures.hpp"
-#include "simulator/rpc/answers.hpp"
 #include "simulator/model/log.hpp"
 #include "simulator/model/reports.hpp"
+#include "simulator/rpc/answers.hpp"
 #include "simulator/rpc/serve_call.hpp"
 
 namespace qel::simd {

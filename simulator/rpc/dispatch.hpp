@@ -6,9 +6,9 @@
 #include <functional>
 
 #include "simulator/control/faults.hpp"
-#include "simulator/rpc/held_replies.hpp"
-#include "simulator/model/sp_state.hpp"
 #include "simulator/control/trace.hpp"
+#include "simulator/model/sp_state.hpp"
+#include "simulator/rpc/held_replies.hpp"
 
 namespace qel::simd {
 

@@ -8,9 +8,9 @@
 #include <type_traits>
 
 #include "simulator/control/call_json.hpp"
+#include "simulator/model/log.hpp"
 #include "simulator/rpc/dispatch.hpp"
 #include "simulator/rpc/fault_reply.hpp"
-#include "simulator/model/log.hpp"
 
 namespace qel::simd {
 
