@@ -122,5 +122,6 @@ def main() -> None:
     row("client CPU per call from C, us", c_cpu, 2)
     row("  Python's own cost per call (CPU), us", [p - q for p, q in zip(python_cpu, c_cpu)], 2)
 
+
 if __name__ == "__main__":
     main()
