@@ -121,7 +121,7 @@ def test_a_held_call_leaves_other_threads_running(qel_sim):
     reading = []
     thread = threading.Thread(target=lambda: reading.append(qel.sensors.get_value("cpu0-temp")))
     thread.start()
-    while qel_sim.faults()[0]["hits"] == 0:
+    while thread.is_alive() and qel_sim.faults()[0]["hits"] == 0:
         threading.Event().wait(0.01)
     assert qel.platform.get_state() == 2  # the GIL is free while the other thread waits
     qel_sim.clear()
