@@ -31,4 +31,4 @@ def check(sensor: str = "cpu0-temp", deadline: float = 2.0) -> str:
 
 
 if __name__ == "__main__":
-    print(check(*sys.argv[1:2]))
+    print(check(sys.argv[1] if len(sys.argv) > 1 else "cpu0-temp"))
