@@ -8,7 +8,7 @@
 The server runs in the foreground as a child process on a free program number of its own, with
 its control socket in a private directory, and is stopped on leaving. The control methods send
 the requests of `qel-simd ctl` (see docs/simulator.md); a request the server refuses raises
-SimulatorError. This module does not load the C library.
+SimulatorError.
 """
 from __future__ import annotations
 
