@@ -13,7 +13,12 @@ execute_process(COMMAND gzip -9nf ${staging}/changelog COMMAND_ERROR_IS_FATAL AN
 set(QEL_DEB_runtime libqel1)
 set(QEL_DEB_dev libqel-dev)
 set(QEL_DEB_tools qel-tools)
-foreach(component runtime dev tools)
+set(QEL_DEB_python python3-qel)
+set(components runtime dev tools)
+if(TARGET qel_python)
+  list(APPEND components python)
+endif()
+foreach(component ${components})
   install(FILES ${debian}/copyright ${staging}/changelog.gz
     DESTINATION ${CMAKE_INSTALL_DATAROOTDIR}/doc/${QEL_DEB_${component}} COMPONENT ${component})
   string(TOUPPER ${component} upper)
@@ -22,7 +27,7 @@ endforeach()
 
 set(CPACK_GENERATOR DEB)
 set(CPACK_DEB_COMPONENT_INSTALL ON)
-set(CPACK_COMPONENTS_ALL runtime dev tools)
+set(CPACK_COMPONENTS_ALL ${components})
 set(CPACK_PACKAGE_NAME qel)
 set(CPACK_PACKAGE_VERSION ${PROJECT_VERSION})
 set(CPACK_PACKAGE_CONTACT ${QEL_PACKAGE_MAINTAINER})
@@ -41,10 +46,14 @@ set(CPACK_DEBIAN_PACKAGE_GENERATE_SHLIBS_POLICY ">=")
 set(CPACK_DEBIAN_DEV_PACKAGE_DEPENDS "libqel1 (= ${PROJECT_VERSION}), libtirpc-dev")
 set(CPACK_DEBIAN_TOOLS_PACKAGE_DEPENDS "libqel1 (>= ${PROJECT_VERSION})")
 set(CPACK_DEBIAN_TOOLS_PACKAGE_RECOMMENDS rpcbind)
+set(CPACK_DEBIAN_PYTHON_PACKAGE_DEPENDS "libqel1 (= ${PROJECT_VERSION}), ${QEL_PYTHON_DEB_DEPENDS}")
+set(CPACK_DEBIAN_PYTHON_PACKAGE_RECOMMENDS qel-tools)
+set(CPACK_DEBIAN_PYTHON_PACKAGE_SUGGESTS python3-pytest)
 
 set(CPACK_DEBIAN_RUNTIME_PACKAGE_SECTION libs)
 set(CPACK_DEBIAN_DEV_PACKAGE_SECTION libdevel)
 set(CPACK_DEBIAN_TOOLS_PACKAGE_SECTION utils)
+set(CPACK_DEBIAN_PYTHON_PACKAGE_SECTION python)
 # The first line is the synopsis; CPack indents the rest and marks the empty lines.
 set(about "libqel gives management programs on a server's service processor a flat C
 interface to the management server on the same service processor: network
@@ -63,6 +72,13 @@ qel-simd simulates a service processor's management server, so that
 management programs can be developed and tested without one; the
 qel-simd.service unit runs it. qelctl runs every operation of libqel from
 the shell.")
+set(CPACK_DEBIAN_PYTHON_DESCRIPTION
+  "Python binding of libqel, with qel-simd as a pytest fixture
+${about}\n
+This package holds the Python package qel: every operation of libqel as a
+Python function, records as dataclasses and result codes as exceptions;
+qel.sim, which runs qel-simd as a context manager; and a pytest plugin with
+the qel_sim fixture.")
 
 # ldconfig runs through the dpkg trigger that the library package activates. CPack would write
 # postinst and postrm scripts calling ldconfig unless such scripts are listed here; naming
