@@ -1,5 +1,7 @@
 #include "cli/address_number.hpp"
 
+#include <qel.h>
+
 #include <charconv>
 #include <cstdint>
 
@@ -17,6 +19,12 @@ std::optional<unsigned> addressNumber(std::string_view text) {
   const char *end = text.data() + text.size();
   const auto [stop, error] = std::from_chars(text.data(), end, value, base);
   if (error != std::errc() || stop != end) return std::nullopt;
+  return value;
+}
+
+std::optional<unsigned> dottedQuad(const std::string &text) {
+  unsigned value = 0;
+  if (qelStringToIPAddress(text.c_str(), &value) != RESULT_OK) return std::nullopt;
   return value;
 }
 

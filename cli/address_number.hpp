@@ -1,7 +1,8 @@
-// Addresses written as 32-bit numbers on the command line (`--numeric`).
+// Addresses written on the command line: dotted quads, and 32-bit numbers (`--numeric`).
 #pragma once
 
 #include <optional>
+#include <string>
 #include <string_view>
 
 namespace qel::cli {
@@ -10,5 +11,9 @@ namespace qel::cli {
 // when it is not a whole number that fits 32 bits. Signs, blanks and leading zeros are
 // refused, so that no text can be taken for octal or for a different number.
 std::optional<unsigned> addressNumber(std::string_view text);
+
+// The address the library reads from `text` as a dotted quad, or nothing when the library
+// would refuse it: the library's own reading decides, so that qelctl accepts what it accepts.
+std::optional<unsigned> dottedQuad(const std::string &text);
 
 }  // namespace qel::cli

@@ -2,7 +2,10 @@
 
 #include <qel.h>
 
+#include <cstdint>
+
 #include "cli/actions.hpp"
+#include "cli/argument_checks.hpp"
 #include "cli/commands.hpp"
 #include "cli/result_names.hpp"
 #include "lib/protocol/procedures.hpp"
@@ -21,7 +24,8 @@ void addGlobalOptions(CLI::App &app, GlobalOptions &options) {
   app.add_option("--host", options.host, "Host of the management server (default localhost)");
   app.add_option("--program", options.program,
                  "RPC program number, decimal or 0x-hexadecimal (default: QELPROGID, else " +
-                     proc::defaultProgramText() + ")");
+                     proc::defaultProgramText() + ")")
+      ->check(fits<std::uint32_t>());
   auto *json = app.add_flag("--json", options.json, "Write one JSON document per command");
   app.add_flag("--quiet", options.quiet, "Write nothing on success; failures still say why")
       ->excludes(json);

@@ -2,25 +2,31 @@
 #include <qel.h>
 
 #include <array>
+#include <cstdint>
 
 #include "cli/actions.hpp"
+#include "cli/argument_checks.hpp"
 #include "cli/commands.hpp"
 
 namespace qel::cli {
 namespace {
 
 using FiveValues = std::array<long long, 5>;
+// What each of the five values travels as; `write` narrows the values to these types.
+using FiveRanges = std::array<CLI::Validator, 5>;
 
-// `set VALUE1 ... VALUE5` below `parent`; `write` narrows each value to its parameter's type.
+// `set VALUE1 ... VALUE5` below `parent`.
 void addFiveValueSet(CommandTable &table, CLI::App &parent, const std::string &description,
-                     unsigned (*write)(const FiveValues &), const std::string &action) {
+                     unsigned (*write)(const FiveValues &), const FiveRanges &ranges,
+                     const std::string &action) {
   auto values = argument<FiveValues>();
   auto &set = table.verb(parent, "set", description,
                          [=](Session &session) { finish(session, write(*values), action); });
   for (std::size_t i = 0; i < values->size(); ++i) {
     set.add_option("VALUE" + std::to_string(i + 1), (*values)[i],
                    "Setting " + std::to_string(i + 1) + ", passed to the server as it is")
-        ->required();
+        ->required()
+        ->check(ranges[i]);
   }
 }
 
@@ -51,12 +57,15 @@ void addConsole(CommandTable &table, CLI::App &root) {
                          .field("value5", v5));
       });
   addFiveValueSet(table, console, "Set the five console settings", setConsole,
+                  {fits<int>(), fits<int>(), fits<int>(), fits<int>(), fits<std::uint32_t>()},
                   "cannot set the console settings");
 }
 
 void addCpu(CommandTable &table, CLI::App &root) {
   auto &cpu = table.noun(root, "cpu", "The CPU configuration");
   addFiveValueSet(table, cpu, "Set the five CPU configuration values", setCpu,
+                  {fits<int>(), fits<std::uint32_t>(), fits<std::uint32_t>(), fits<int>(),
+                   fits<std::uint32_t>()},
                   "cannot set the CPU configuration");
 }
 

@@ -65,7 +65,25 @@ std::vector<std::pair<std::string, std::string>> namedServers(const DnsArguments
   return named;
 }
 
-// How many SERVERS arguments each form takes, checked with the whole line read.
+// The text form's list, walked as the library walks it: each entry is read as an address from
+// where it starts, and runs to the next blank or comma; blanks and commas between entries may
+// repeat. An entry that is no address, or a fourth one, would be refused before anything is
+// sent, so it is refused here as a usage error.
+void checkServerList(const std::string &list) {
+  std::size_t at = 0;
+  for (int taken = 0; at < list.size(); ++taken) {
+    const std::size_t end = list.find_first_of(" ,", at);
+    const std::string entry = list.substr(at, end - at);
+    if (taken == 3) throw CLI::ValidationError("SERVERS", "at most three servers");
+    if (!dottedQuad(list.substr(at))) {
+      throw CLI::ValidationError("SERVERS", "'" + entry + "'" + kNotADottedQuad);
+    }
+    at = end == std::string::npos ? list.size() : list.find_first_not_of(" ,", end);
+  }
+}
+
+// How many SERVERS arguments each form takes and what they hold, checked with the whole line
+// read.
 void checkDnsWrite(const DnsArguments &dns) {
   refuseNumericText(dns, dns.writeForm);
   if (dns.servers.empty()) throw CLI::RequiredError("SERVERS");
@@ -77,7 +95,11 @@ void checkDnsWrite(const DnsArguments &dns) {
                    : form == DnsForm::kOne ? "the one-server form takes one address"
                                            : "at most three servers");
   }
-  if (dns.numeric) AddressSlots::read(namedServers(dns), true);
+  if (form == DnsForm::kText) {
+    checkServerList(dns.servers[0]);
+  } else {
+    AddressSlots::read(namedServers(dns), dns.numeric);
+  }
 }
 
 void writeDns(Session &session, const DnsArguments &dns) {

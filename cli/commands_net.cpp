@@ -10,9 +10,12 @@
 
 #include "cli/commands.hpp"
 #include "cli/net_arguments.hpp"
+#include "simulator/model/formats.hpp"
 
 namespace qel::cli {
 namespace {
+
+bool isAddressNumber(const std::string &text) { return addressNumber(text).has_value(); }
 
 struct InterfaceArguments {
   unsigned selector = 0;
@@ -70,12 +73,21 @@ struct IpSettings {
   std::vector<std::pair<std::string, std::string>> given() const {
     return {{"--address", addresses[0]}, {"--netmask", addresses[1]}, {"--gateway", addresses[2]}};
   }
+
+  // Every address given, in the notation --numeric chooses, also when the interface is being
+  // disabled; a netmask is ones followed by zeros. Throws the usage error that names the option.
+  AddressSlots read(bool numeric) const {
+    AddressSlots slots = AddressSlots::read(given(), numeric);
+    if (slots.at(1) != nullptr && !simd::isContiguousNetmask(*slots.at(1))) {
+      throw CLI::ValidationError("--netmask",
+                                 "'" + addresses[1] + "' is not a netmask (ones, then zeros)");
+    }
+    return slots;
+  }
 };
 
 void writeInterface(Session &session, const InterfaceArguments &at, const IpSettings &set) {
-  // Checked here for every address given, so that a mistyped one is named and is never sent,
-  // also when the interface is being disabled.
-  const AddressSlots slots = AddressSlots::read(set.given(), at.numeric);
+  const AddressSlots slots = set.read(at.numeric);
   const int enabled = set.disable ? 0 : 1;
   const int dhcp = set.dhcp ? 1 : 0;
   if (at.numeric) {
@@ -113,10 +125,8 @@ void addIp(CommandTable &table, CLI::App &net) {
   auto &setter = table.verb(ip, "set", "Set an interface's addresses",
                             [at, set](Session &session) { writeInterface(session, *at, *set); });
   declare(setter);
-  // --numeric may stand before `set`; numbers are checked once the whole line is read.
-  table.validate(setter, [at, set] {
-    if (at->numeric) AddressSlots::read(set->given(), true);
-  });
+  // --numeric may stand before `set`: the addresses are read once the whole line is.
+  table.validate(setter, [at, set] { set->read(at->numeric); });
   auto *dhcp = setter.add_flag("--dhcp", set->dhcp, "Take the addresses from DHCP");
   for (auto [name, i, help] :
        {std::tuple{"--address", 0, "Interface address"}, std::tuple{"--netmask", 1, "Netmask"},
@@ -143,7 +153,7 @@ void addHostname(CommandTable &table, CLI::App &net) {
   auto &set = table.verb(hostname, "set", "Set the hostname", [selector, name](Session &session) {
     finish(session, qelSetHostname(*selector, name->c_str()), "cannot set the hostname");
   });
-  set.add_option("NAME", *name, "New hostname")->required();
+  set.add_option("NAME", *name, "New hostname")->required()->check(hostName());
   addSelector(set, *selector);
 }
 
@@ -165,7 +175,8 @@ void addAddressConversions(CommandTable &table, CLI::App &net) {
           },
           Reach::kLocal)
       .add_option("ADDRESS", *text, "Dotted-quad address")
-      ->required();
+      ->required()
+      ->check(dottedQuadAddress());
   auto value = argument<std::string>();
   table
       .verb(
@@ -176,11 +187,7 @@ void addAddressConversions(CommandTable &table, CLI::App &net) {
           Reach::kLocal)
       .add_option("VALUE", *value, "Address as a number (decimal, or hexadecimal with 0x)")
       // Read as --numeric reads addresses: never as octal, never with a sign.
-      ->check(CLI::Validator(
-          [](const std::string &text) {
-            return addressNumber(text) ? std::string() : "'" + text + "'" + kNotANumber;
-          },
-          "NUMBER"))
+      ->check(accepting(isAddressNumber, kNotANumber, "NUMBER"))
       ->required();
 }
 

@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "cli/actions.hpp"
+#include "cli/argument_checks.hpp"
 #include "cli/commands.hpp"
 #include "cli/sensor_reading.hpp"
 #include "cli/threshold_state.hpp"
@@ -14,7 +15,7 @@ namespace qel::cli {
 namespace {
 
 void addSensorName(CLI::App &app, std::string &name) {
-  app.add_option("NAME", name, "Sensor identifier")->required();
+  app.add_option("NAME", name, "Sensor identifier")->required()->check(sensorId());
 }
 
 void addList(CommandTable &table, CLI::App &sensor) {
@@ -48,7 +49,8 @@ void addValues(CommandTable &table, CLI::App &sensor) {
                                           std::move(rows)));
             })
       .add_option("NAME", *names, "Sensor identifiers")
-      ->required();
+      ->required()
+      ->check(sensorId());
 
   auto name = argument<std::string>();
   auto value = argument<float>();
@@ -57,7 +59,7 @@ void addValues(CommandTable &table, CLI::App &sensor) {
            "cannot set sensor '" + *name + "'");
   });
   addSensorName(set, *name);
-  set.add_option("VALUE", *value, "New value")->required();
+  set.add_option("VALUE", *value, "New value")->required()->check(finiteNumber());
 }
 
 void addInfo(CommandTable &table, CLI::App &sensor) {
@@ -126,7 +128,8 @@ void addThresholds(CommandTable &table, CLI::App &sensor) {
       .add_option("THRESHOLDS", set->values,
                   "Lower critical, lower warning, upper warning, upper critical")
       ->expected(4)
-      ->required();
+      ->required()
+      ->check(finiteNumber());
   setter
       .add_option("--flags", set->flags,
                   "Four flags, 0 for a threshold not in use, 0 to 255 (default 1 1 1 1)")

@@ -1,7 +1,11 @@
 // server, sp, process: the management server itself and the processes it knows.
 #include <qel.h>
 
+#include <cstdint>
+#include <limits>
+
 #include "cli/actions.hpp"
+#include "cli/argument_checks.hpp"
 #include "cli/commands.hpp"
 
 namespace qel::cli {
@@ -54,8 +58,10 @@ void addServerCommands(CommandTable &table, CLI::App &root) {
                              finish(session, qelRegisterPID(*pid, *tag),
                                     "cannot register process " + std::to_string(*pid));
                            });
-  enrol.add_option("PID", *pid, "Process identifier")->required();
-  enrol.add_option("TAG", *tag, "32-bit process tag (default 0)");
+  enrol.add_option("PID", *pid, "Process identifier")
+      ->required()
+      ->check(CLI::Range(1, std::numeric_limits<int>::max()));
+  enrol.add_option("TAG", *tag, "32-bit process tag (default 0)")->check(fits<std::uint32_t>());
 }
 
 }  // namespace qel::cli

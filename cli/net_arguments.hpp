@@ -13,6 +13,7 @@
 
 #include "cli/actions.hpp"
 #include "cli/address_number.hpp"
+#include "cli/argument_checks.hpp"
 #include "cli/command_table.hpp"
 
 namespace qel::cli {
@@ -51,25 +52,19 @@ class AddressSlots {
  public:
   const unsigned *at(std::size_t i) const { return values_[i] ? &*values_[i] : nullptr; }
 
-  // Reads each given text as a number (--numeric) or as a dotted quad. A number that is not
-  // one is a usage error; a dotted quad the library cannot read fails with its result.
+  // Reads each given text as a number (--numeric) or as a dotted quad; one that is neither is
+  // a usage error naming its option.
   static AddressSlots read(const std::vector<std::pair<std::string, std::string>> &given,
                            bool numeric) {
     AddressSlots slots;
     for (std::size_t i = 0; i < given.size() && i < slots.values_.size(); ++i) {
       const auto &[name, text] = given[i];
       if (text.empty()) continue;
-      if (numeric) {
-        slots.values_[i] = addressNumber(text);
-        if (!slots.values_[i]) {
-          throw CLI::ValidationError(name, "'" + text + "'" + kNotANumber);
-        }
-        continue;
+      slots.values_[i] = numeric ? addressNumber(text) : dottedQuad(text);
+      if (!slots.values_[i]) {
+        throw CLI::ValidationError(name,
+                                   "'" + text + "'" + (numeric ? kNotANumber : kNotADottedQuad));
       }
-      unsigned value = 0;
-      check(qelStringToIPAddress(text.c_str(), &value),
-            "malformed address for " + name + " '" + text + "'");
-      slots.values_[i] = value;
     }
     return slots;
   }

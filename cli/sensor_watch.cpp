@@ -2,11 +2,13 @@
 #include <unistd.h>
 
 #include <chrono>
+#include <cstdlib>
 #include <ctime>
 #include <thread>
 #include <vector>
 
 #include "cli/actions.hpp"
+#include "cli/argument_checks.hpp"
 #include "cli/commands.hpp"
 #include "cli/result_names.hpp"
 #include "cli/sensor_reading.hpp"
@@ -28,6 +30,13 @@ const std::vector<Column> kColumns{{"sensor", "SENSOR"},
                                    {"upperWarning", "HIGH WARN"},
                                    {"upperCritical", "HIGH CRIT"},
                                    {"state", "STATE"}};
+
+// Up to a day between refreshes, which any clock's duration holds.
+bool isInterval(const std::string &text) {
+  char *end = nullptr;
+  const double seconds = std::strtod(text.c_str(), &end);
+  return end != text.c_str() && *end == '\0' && seconds > 0 && seconds <= 86400;
+}
 
 // A threshold not in use shows as null.
 Json limit(int flag, float value) { return (flag & 0xFF) != 0 ? floatValue(value) : Json(); }
@@ -90,9 +99,10 @@ void addSensorWatch(CommandTable &table, CLI::App &sensor) {
   auto settings = argument<WatchSettings>();
   auto &app = table.verb(sensor, "watch", "Watch readings against their thresholds",
                          [settings](Session &session) { watch(session, *settings); });
-  app.add_option("NAME", settings->names, "Sensor identifiers")->required();
-  app.add_option("--interval", settings->interval, "Seconds between refreshes (default 2)")
-      ->check(CLI::PositiveNumber);
+  app.add_option("NAME", settings->names, "Sensor identifiers")->required()->check(sensorId());
+  app.add_option("--interval", settings->interval,
+                 "Seconds between refreshes, up to a day (default 2)")
+      ->check(accepting(isInterval, " is not a number of seconds above 0 and up to 86400"));
   app.add_option("--count", settings->count, "Number of refreshes (default: until interrupted)");
   // One JSON document needs an end to be written at.
   app.parse_complete_callback([&app, settings] {

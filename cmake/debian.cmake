@@ -1,33 +1,55 @@
 # Debian packages, split the way Debian splits a library: libqel1 (the shared library),
 # libqel-dev (what programs build with) and qel-tools (qelctl, qel-simd and the service unit).
 # scripts/package configures a build with QEL_DEBIAN_PACKAGE=ON and runs CPack on it.
-set(QEL_PACKAGE_MAINTAINER "libqel developers <libqel-dev@example.org>" CACHE STRING
-  "Maintainer field of the Debian packages")
+# The project's own address: the packages' maintainer unless the packager names another
+# (scripts/package takes QEL_PACKAGE_MAINTAINER), and the upstream contact in their copyright.
+set(QEL_PROJECT_CONTACT "libqel maintainers <maintainers@libqel.org>")
+set(QEL_PACKAGE_MAINTAINER "${QEL_PROJECT_CONTACT}" CACHE STRING
+  "Maintainer field of the Debian packages: a name and an address, \"NAME <ADDRESS>\"")
+if(NOT QEL_PACKAGE_MAINTAINER MATCHES "^[^<>]+ <[^<>@ ]+@[^<>@ ]+>$")
+  message(FATAL_ERROR "QEL_PACKAGE_MAINTAINER \"${QEL_PACKAGE_MAINTAINER}\" is not NAME <ADDRESS>")
+endif()
 set(debian ${CMAKE_CURRENT_LIST_DIR}/debian)
 set(staging ${CMAKE_CURRENT_BINARY_DIR}/debian)
 
-# Every package carries its copyright and a changelog (a native package's changelog.gz).
-string(TIMESTAMP QEL_PACKAGE_DATE "%a, %d %b %Y %H:%M:%S +0000" UTC)
-configure_file(${debian}/changelog.in ${staging}/changelog @ONLY)
+# The changelog is the project's history of releases; its latest entry names this version.
+file(STRINGS ${debian}/changelog latest LIMIT_COUNT 1)
+if(NOT latest MATCHES "^qel \\(${PROJECT_VERSION}\\) ")
+  message(FATAL_ERROR "cmake/debian/changelog: the latest entry is not version "
+    "${PROJECT_VERSION}; add an entry for it")
+endif()
+configure_file(${debian}/copyright.in ${staging}/copyright @ONLY)
+configure_file(${debian}/changelog ${staging}/changelog COPYONLY)
 execute_process(COMMAND gzip -9nf ${staging}/changelog COMMAND_ERROR_IS_FATAL ANY)
+
+# Every package carries the copyright and the changelog (a native package's changelog.gz),
+# and the control files cmake/debian/PACKAGE.FILE of its own (symbols, triggers), as debhelper
+# names them. scripts/package checks each PACKAGE.symbols against the library it describes.
 set(QEL_DEB_runtime libqel1)
 set(QEL_DEB_dev libqel-dev)
 set(QEL_DEB_tools qel-tools)
 set(QEL_DEB_python python3-qel)
-set(components runtime dev tools)
+set(QEL_DEB_COMPONENTS runtime dev tools)
 if(TARGET qel_python)
-  list(APPEND components python)
+  list(APPEND QEL_DEB_COMPONENTS python)
 endif()
-foreach(component ${components})
-  install(FILES ${debian}/copyright ${staging}/changelog.gz
-    DESTINATION ${CMAKE_INSTALL_DATAROOTDIR}/doc/${QEL_DEB_${component}} COMPONENT ${component})
+foreach(component ${QEL_DEB_COMPONENTS})
+  set(package ${QEL_DEB_${component}})
+  install(FILES ${staging}/copyright ${staging}/changelog.gz
+    DESTINATION ${CMAKE_INSTALL_DATAROOTDIR}/doc/${package} COMPONENT ${component})
   string(TOUPPER ${component} upper)
-  set(CPACK_DEBIAN_${upper}_PACKAGE_NAME ${QEL_DEB_${component}})
+  set(CPACK_DEBIAN_${upper}_PACKAGE_NAME ${package})
+  foreach(control symbols triggers)
+    if(EXISTS ${debian}/${package}.${control})
+      configure_file(${debian}/${package}.${control} ${staging}/${package}/${control} COPYONLY)
+      list(APPEND CPACK_DEBIAN_${upper}_PACKAGE_CONTROL_EXTRA ${staging}/${package}/${control})
+    endif()
+  endforeach()
 endforeach()
 
 set(CPACK_GENERATOR DEB)
 set(CPACK_DEB_COMPONENT_INSTALL ON)
-set(CPACK_COMPONENTS_ALL ${components})
+set(CPACK_COMPONENTS_ALL ${QEL_DEB_COMPONENTS})
 set(CPACK_PACKAGE_NAME qel)
 set(CPACK_PACKAGE_VERSION ${PROJECT_VERSION})
 set(CPACK_PACKAGE_CONTACT ${QEL_PACKAGE_MAINTAINER})
@@ -80,10 +102,10 @@ Python function, records as dataclasses and result codes as exceptions;
 qel.sim, which runs qel-simd as a context manager; and a pytest plugin with
 the qel_sim fixture.")
 
-# ldconfig runs through the dpkg trigger that the library package activates. CPack would write
-# postinst and postrm scripts calling ldconfig unless such scripts are listed here; naming
-# scripts that do not exist leaves them out of the package.
-set(CPACK_DEBIAN_RUNTIME_PACKAGE_CONTROL_EXTRA
-  ${debian}/triggers ${staging}/none/postinst ${staging}/none/postrm)
+# ldconfig runs through the dpkg trigger that the library package activates (libqel1.triggers).
+# CPack would write postinst and postrm scripts calling ldconfig unless such scripts are listed
+# here; naming scripts that do not exist leaves them out of the package.
+list(APPEND CPACK_DEBIAN_RUNTIME_PACKAGE_CONTROL_EXTRA ${staging}/none/postinst
+  ${staging}/none/postrm)
 
 include(CPack)

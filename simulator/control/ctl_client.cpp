@@ -13,6 +13,7 @@
 
 #include "lib/protocol/procedures.hpp"
 #include "simulator/control/control_channel.hpp"
+#include "simulator/control/faults.hpp"
 
 namespace qel::simd {
 
@@ -78,7 +79,7 @@ struct Inputs {
   std::string proc;
   std::string kind;
   std::string arg;
-  std::string value;
+  std::optional<long long> value;
   int count = 0;
   double seconds = 0;
   unsigned id = 0;
@@ -109,16 +110,26 @@ struct Inputs {
 // Each subcommand fills the request it stands for.
 void addCommands(CLI::App &app, Inputs &in, nlohmann::json &request) {
   auto *fault = app.add_subcommand("fault", "make calls of a procedure misbehave");
-  fault->add_option("proc", in.proc, "procedure name or number")->required();
-  fault->add_option("kind", in.kind, "code, delay, close, cut, garble or hang")->required();
+  fault->add_option("proc", in.proc, "the procedure, by name or number")->required();
+  fault
+      ->add_option("kind", in.kind,
+                   "how the calls misbehave (code, delay, close, cut, garble or hang)")
+      ->required()
+      ->check(CLI::IsMember(faultKindNames()));
   fault->add_option("value", in.value, "the code, the delay in ms, or the bytes a cut reply keeps");
   fault->add_option("--arg", in.arg,
                     "only calls with this argument (sensor, component, interface, selector)");
   fault->add_option("--count", in.count, "only the next N calls")->check(CLI::PositiveNumber);
   fault->add_option("--seconds", in.seconds, "only for this long")->check(CLI::PositiveNumber);
   fault->callback([&] {
+    const std::string_view meaning = faultValueMeaning(in.kind);
+    if (!in.value && !meaning.empty()) {
+      throw CLI::RequiredError(
+          "fault: value is missing: a " + in.kind + " fault needs " + std::string(meaning),
+          CLI::ExitCodes::RequiredError);
+    }
     request = {{"cmd", "fault"}, {"proc", nameOrNumber(in.proc)}, {"kind", in.kind}};
-    if (!in.value.empty()) request["value"] = std::stoll(in.value);
+    if (in.value) request["value"] = *in.value;
     if (!in.arg.empty()) request["arg"] = nameOrNumber(in.arg);
     if (in.count > 0) request["count"] = in.count;
     if (in.seconds > 0) request["seconds"] = in.seconds;
@@ -131,7 +142,7 @@ void addCommands(CLI::App &app, Inputs &in, nlohmann::json &request) {
     if (in.id > 0) request["id"] = in.id;
   });
   auto *sensor = app.add_subcommand("sensor", "hold a sensor's value, or change its availability");
-  sensor->add_option("id", in.sensorId, "sensor id")->required();
+  sensor->add_option("id", in.sensorId, "the sensor's id")->required();
   sensor->add_option("--value", in.sensorValue, "hold the sensor at this reading");
   sensor->add_flag("--release", in.release, "let the sensor wander again");
   sensor->add_flag("--available", in.available, "give the sensor a reading again");
@@ -143,7 +154,7 @@ void addCommands(CLI::App &app, Inputs &in, nlohmann::json &request) {
     if (in.available || in.unavailable) request["available"] = in.available;
   });
   auto *power = app.add_subcommand("power", "power the host on or off");
-  power->add_option("state", in.onOff, "on or off")
+  power->add_option("state", in.onOff, "the host's power, on or off")
       ->required()
       ->check(CLI::IsMember({"on", "off"}));
   power->add_option("--reason", in.reason, "the shutdown reason to report (default 1)");
@@ -152,7 +163,7 @@ void addCommands(CLI::App &app, Inputs &in, nlohmann::json &request) {
     if (in.reason >= 0) request["reason"] = in.reason;
   });
   auto *component = app.add_subcommand("component", "change a component's presence or status");
-  component->add_option("name", in.name, "component name")->required();
+  component->add_option("name", in.name, "the component's name")->required();
   component->add_flag("--present", in.present, "the component is there");
   component->add_flag("--absent", in.absent, "the component is gone");
   component->add_option("--status", in.status, "0 ok, 1 warning, 2 critical, or 'sensors'");
@@ -182,13 +193,13 @@ void addCommands(CLI::App &app, Inputs &in, nlohmann::json &request) {
     }
   });
   auto *clock = app.add_subcommand("clock", "advance the simulated clock");
-  clock->add_option("seconds", in.advance, "seconds to move on")->required();
+  clock->add_option("seconds", in.advance, "how many seconds the clock moves on")->required();
   clock->callback([&] { request = {{"cmd", "clock"}, {"advance", in.advance}}; });
   auto *restart = app.add_subcommand("restart", "register again as a restarted server would");
   restart->add_flag("--reload", in.reload, "load the scenario anew");
   restart->callback([&] { request = {{"cmd", "restart"}, {"reload", in.reload}}; });
   auto *away = app.add_subcommand("away", "go away for a while, then come back");
-  away->add_option("seconds", in.awaySeconds, "how long")->required();
+  away->add_option("seconds", in.awaySeconds, "how many seconds the server stays away")->required();
   away->callback([&] { request = {{"cmd", "away"}, {"seconds", in.awaySeconds}}; });
   auto *stats = app.add_subcommand("stats", "calls counted per procedure");
   stats->add_flag("--reset", in.reset, "count from zero again");
@@ -200,8 +211,21 @@ void addCommands(CLI::App &app, Inputs &in, nlohmann::json &request) {
     if (in.last) request["last"] = *in.last;
   });
   auto *send = app.add_subcommand("send", "send a request written in JSON as it stands");
-  send->add_option("request", in.raw, "the JSON request")->required();
+  send->add_option("request", in.raw, "the request, a JSON object")->required();
   send->callback([&] { request = nlohmann::json::parse(in.raw, nullptr, false); });
+}
+
+// "sensor: id is missing: the sensor's id": CLI11 names a missing argument, but not what it is.
+std::string missingArgument(const CLI::App &app, const CLI::Error &error) {
+  for (const CLI::App *command : app.get_subcommands()) {
+    for (const CLI::Option *option : command->get_options()) {
+      if (option->get_required() && option->count() == 0) {
+        return command->get_name() + ": " + option->get_name() +
+               " is missing: " + option->get_description();
+      }
+    }
+  }
+  return error.what();
 }
 
 }  // namespace
@@ -224,6 +248,9 @@ int runControlClient(int argc, char **argv) {
   addCommands(app, inputs, request);
   try {
     app.parse(argc, argv);
+  } catch (const CLI::RequiredError &error) {
+    std::cerr << "qel-simd ctl: " << missingArgument(app, error) << '\n';
+    return kCtlUsage;
   } catch (const CLI::ParseError &error) {
     return app.exit(error) == 0 ? kCtlOk : kCtlUsage;
   } catch (const std::exception &error) {

@@ -14,8 +14,19 @@ namespace qel::simd {
 
 namespace {
 
-constexpr std::array<std::string_view, 6> kKindNames = {"code", "delay",  "close",
-                                                        "cut",  "garble", "hang"};
+// Each kind in the order of FaultKind, with what its value means (nothing: it takes none).
+struct KindEntry {
+  std::string_view name;
+  std::string_view value;
+};
+constexpr std::array<KindEntry, 6> kKinds = {{
+    {"code", "the code that the calls answer with"},
+    {"delay", "the delay of the reply in milliseconds"},
+    {"close", ""},
+    {"cut", "the number of reply bytes that go out, record mark included"},
+    {"garble", ""},
+    {"hang", ""},
+}};
 constexpr int64_t kIntMax = std::numeric_limits<int>::max();
 constexpr int64_t kIntMin = std::numeric_limits<int>::min();
 
@@ -29,10 +40,11 @@ rpcproc_t readProcedure(const JsonNode &node) {
 
 FaultKind readKind(const JsonNode &node) {
   const std::string text = node.text();
-  auto found = std::find(kKindNames.begin(), kKindNames.end(), text);
-  if (found == kKindNames.end())
+  auto found = std::find_if(kKinds.begin(), kKinds.end(),
+                            [&](const KindEntry &kind) { return kind.name == text; });
+  if (found == kKinds.end())
     node.fail("unknown kind \"" + text + "\" (code, delay, close, cut, garble or hang)");
-  return static_cast<FaultKind>(found - kKindNames.begin());
+  return static_cast<FaultKind>(found - kKinds.begin());
 }
 
 // A sensor id or component as it stands; an interface or selector number in decimal.
@@ -42,16 +54,32 @@ std::string readArgument(const JsonNode &node) {
 
 }  // namespace
 
-std::string_view faultKindName(FaultKind kind) { return kKindNames[static_cast<int>(kind)]; }
+std::string_view faultKindName(FaultKind kind) { return kKinds[static_cast<int>(kind)].name; }
+
+std::vector<std::string> faultKindNames() {
+  std::vector<std::string> names;
+  for (const KindEntry &kind : kKinds) names.emplace_back(kind.name);
+  return names;
+}
+
+std::string_view faultValueMeaning(std::string_view name) {
+  for (const KindEntry &kind : kKinds) {
+    if (kind.name == name) return kind.value;
+  }
+  return {};
+}
 
 FaultSpec Faults::parse(const JsonNode &request) {
   request.allowOnly({"cmd", "proc", "kind", "value", "arg", "count", "seconds"});
   FaultSpec spec;
   spec.procedure = readProcedure(request.required("proc"));
   spec.kind = readKind(request.required("kind"));
-  const bool needsValue = spec.kind == FaultKind::kCode || spec.kind == FaultKind::kDelay ||
-                          spec.kind == FaultKind::kCut;
-  if (needsValue) {
+  const KindEntry &kind = kKinds[static_cast<int>(spec.kind)];
+  if (!kind.value.empty()) {
+    if (!request.optional("value")) {
+      request.fail("a \"" + std::string(kind.name) + "\" fault needs \"value\", " +
+                   std::string(kind.value));
+    }
     const JsonNode value = request.required("value");
     spec.value = static_cast<int>(spec.kind == FaultKind::kCode ? value.integer(kIntMin, kIntMax)
                                                                 : value.integer(0, kIntMax));

@@ -42,6 +42,10 @@ struct FaultHit {
 };
 
 std::string_view faultKindName(FaultKind kind);
+// The kinds by name, as requests and `qel-simd ctl fault` take them.
+std::vector<std::string> faultKindNames();
+// What the value of a fault of the kind `name` means; empty for a kind that takes none.
+std::string_view faultValueMeaning(std::string_view name);
 
 class Faults {
  public:

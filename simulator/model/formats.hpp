@@ -1,4 +1,5 @@
-// Text forms the server reads and writes: dotted-quad addresses, hardware addresses, dates.
+// Text forms the server reads and writes: dotted-quad addresses, hardware addresses, dates,
+// netmasks and host names (qelctl checks its arguments by the last two as well).
 #pragma once
 
 #include <array>
@@ -25,6 +26,10 @@ std::string formatDate(int64_t secondsSinceEpoch);
 
 // True when the mask is a run of one bits followed by zero bits.
 bool isContiguousNetmask(uint32_t netmask);
+
+// A host name: dot-separated labels of letters, digits and inner hyphens, each of at most 63
+// characters, 253 in all.
+bool isValidHostname(std::string_view name);
 
 // The text in double quotes, as the event log and the internal state write texts.
 inline std::string quoted(std::string_view text) { return "\"" + std::string(text) + "\""; }

@@ -1,6 +1,4 @@
 // The simulated SP's network settings: interfaces, DNS, hostname, date and the reset to defaults.
-#include <cctype>
-
 #include "simulator/model/formats.hpp"
 #include "simulator/model/log.hpp"
 #include "simulator/model/sp_state.hpp"
@@ -8,24 +6,6 @@
 namespace qel::simd {
 
 namespace {
-
-bool isValidHostname(std::string_view name) {
-  if (name.empty() || name.size() > 253) return false;
-  std::size_t labelLength = 0;
-  char previous = '.';
-  for (char c : name) {
-    if (c == '.') {
-      if (labelLength == 0 || previous == '-') return false;
-      labelLength = 0;
-    } else if (std::isalnum(static_cast<unsigned char>(c)) || (c == '-' && labelLength > 0)) {
-      if (++labelLength > 63) return false;
-    } else {
-      return false;
-    }
-    previous = c;
-  }
-  return labelLength > 0 && previous != '-';
-}
 
 // A host address a static configuration may use: not multicast, not the broadcast address.
 bool isUsableAddress(uint32_t address) { return address < 0xE0000000u; }

@@ -39,6 +39,26 @@ TEST(SimdProcess, BadScenarioExitsWithStatus2AndEveryEndRemovesTheRegistration) 
   }
 }
 
+// `qel-simd ctl` names an argument that its command lacks, and what it means, before it
+// looks for a server (there is none on this program number).
+TEST(SimdProcess, CtlNamesAMissingArgument) {
+  const std::pair<const char *, const char *> kMissing[] = {
+      {"fault GetIP cut",
+       "fault: value is missing: a cut fault needs the number of reply bytes "
+       "that go out, record mark included"},
+      {"fault GetIP code",
+       "fault: value is missing: a code fault needs the code that the calls "
+       "answer with"},
+      {"sensor", "sensor: id is missing: the sensor's id"},
+  };
+  const std::string ctl = "ctl --program " + std::to_string(freeProgram()) + " ";
+  for (const auto &[line, message] : kMissing) {
+    std::string output;
+    EXPECT_EQ(SimdProcess::run(ctl + line, output), 64) << line;
+    EXPECT_EQ(output, std::string("qel-simd ctl: ") + message + "\n") << line;
+  }
+}
+
 // Started by a service manager (NOTIFY_SOCKET names a path, or an abstract socket after '@'),
 // the server reports READY=1, and only once it is registered.
 TEST(SimdProcess, TellsTheServiceManagerOnceRegistered) {
