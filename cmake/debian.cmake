@@ -65,6 +65,11 @@ set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS_PRIVATE_DIRS ${CMAKE_BINARY_DIR})
 set(CPACK_DEBIAN_PACKAGE_GENERATE_SHLIBS ON)
 set(CPACK_DEBIAN_PACKAGE_GENERATE_SHLIBS_POLICY ">=")
+# A library that creates its clients with clnt_create is safe only on a libtirpc that survives
+# a port mapper restart (1.3.4 and later); built the other way it runs on any libtirpc3.
+if(QEL_CREATES_WITH_CLNT_CREATE)
+  set(CPACK_DEBIAN_RUNTIME_PACKAGE_DEPENDS "libtirpc3 (>= 1.3.4)")
+endif()
 set(CPACK_DEBIAN_DEV_PACKAGE_DEPENDS "libqel1 (= ${PROJECT_VERSION}), libtirpc-dev")
 set(CPACK_DEBIAN_TOOLS_PACKAGE_DEPENDS "libqel1 (>= ${PROJECT_VERSION})")
 set(CPACK_DEBIAN_TOOLS_PACKAGE_RECOMMENDS rpcbind)
