@@ -8,6 +8,7 @@
 #pragma once
 
 #include <chrono>
+#include <optional>
 #include <string>
 
 namespace qel::exporter {
@@ -48,6 +49,8 @@ class SpSession {
   unsigned long calls_ = 0;
   bool unreachable_ = false;
   bool keyMade_ = false;  // the library's thread key exists once a qelConnect succeeded
+  // What the thread's handle was last given as its timeout; nothing for a new handle.
+  std::optional<std::chrono::microseconds> timeout_;
 };
 
 }  // namespace qel::exporter
