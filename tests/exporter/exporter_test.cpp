@@ -4,9 +4,7 @@
 // promtool judges the output. The exporter's exit status shows what the sanitizers found in it.
 #include <gtest/gtest.h>
 #include <httplib.h>
-#include <netinet/in.h>
 #include <signal.h>
-#include <sys/socket.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -53,16 +51,6 @@ class Child {
  private:
   pid_t pid_;
 };
-
-int freePort() {
-  const int fd = socket(AF_INET, SOCK_STREAM, 0);
-  sockaddr_in address{AF_INET, 0, {htonl(INADDR_LOOPBACK)}, {}};
-  socklen_t size = sizeof address;
-  bind(fd, reinterpret_cast<sockaddr *>(&address), size);
-  getsockname(fd, reinterpret_cast<sockaddr *>(&address), &size);
-  close(fd);
-  return ntohs(address.sin_port);
-}
 
 struct Reply {
   int status = 0;
