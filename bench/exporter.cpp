@@ -26,6 +26,14 @@ const std::string kAllUp =
     "qel_up{collector=\"platform\"} 1\nqel_up{collector=\"network\"} 1\nqel_up{collector=\"fan\"} "
     "1\n";
 
+// What Prometheus sends with a scrape.
+const httplib::Headers kScraper{
+    {"Accept",
+     "application/openmetrics-text;version=1.0.0,application/openmetrics-text;version=0.0.1;"
+     "q=0.75,text/plain;version=0.0.4;q=0.5,*/*;q=0.1"},
+    {"Accept-Encoding", "gzip"},
+    {"X-Prometheus-Scrape-Timeout-Seconds", "10"}};
+
 // The built exporter, reading the simulator at /metrics, kept for every pass of the table.
 class Exporter {
  public:
@@ -50,7 +58,7 @@ class Exporter {
   pid_t pid() const { return pid_; }
   // One scrape over the kept HTTP connection; false unless every collector succeeded.
   bool scrape() {
-    const auto result = client_.Get("/metrics");
+    const auto result = client_.Get("/metrics", kScraper);
     ++scrapes_;
     return result && result->status == 200 && result->body.find(kAllUp) != std::string::npos;
   }

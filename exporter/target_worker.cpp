@@ -125,7 +125,6 @@ void TargetWorker::runCollection(SpSession &session, Collection &collection) {
         collection.running = count;
       }
     }
-    changed_.notify_all();
     if (runs && code != RESULT_OK && !answered) {
       logLine(
           LogLevel::kWarn, targetFields(target_, kCollectors[i].name),
