@@ -1,5 +1,6 @@
 // qel_bench: prints the table of docs/performance.md.
 //   qel_bench [--quick] [SECTION...]   sections: small sigpipe reports scale codecs heap connect
+//                                      exporter
 //   qel_bench --only library|raw|raw-held|floor COUNT   (for counting system calls)
 #include <cstdio>
 #include <cstdlib>
@@ -23,7 +24,7 @@ struct Section {
 constexpr Section kSections[] = {{"small", smallCallRows}, {"sigpipe", sigpipeRows},
                                  {"reports", reportRows},  {"scale", scaleRows},
                                  {"codecs", codecRows},    {"heap", heapRows},
-                                 {"connect", connectRows}};
+                                 {"connect", connectRows}, {"exporter", exporterRows}};
 
 bool isSection(const std::string &name) {
   for (const Section &section : kSections) {
@@ -52,10 +53,10 @@ int main(int argc, char **argv) {
     } else if (isSection(argv[i])) {
       chosen.insert(argv[i]);
     } else {
-      std::fprintf(
-          stderr,
-          "usage: qel_bench [--quick] [small|sigpipe|reports|scale|codecs|heap|connect]...\n"
-          "       qel_bench --only library|raw|raw-held|floor COUNT\n");
+      std::fprintf(stderr,
+                   "usage: qel_bench [--quick] "
+                   "[small|sigpipe|reports|scale|codecs|heap|connect|exporter]...\n"
+                   "       qel_bench --only library|raw|raw-held|floor COUNT\n");
       return 64;
     }
   }

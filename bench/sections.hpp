@@ -52,5 +52,7 @@ void scaleRows(const Bench &bench);
 void codecRows(const Bench &bench);
 void heapRows(const Bench &bench);
 void connectRows(const Bench &bench);
+// qel-exporter's scrape against as many small calls, and its resident size over many scrapes.
+void exporterRows(const Bench &bench);
 
 }  // namespace qel::bench

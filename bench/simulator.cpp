@@ -24,14 +24,15 @@ bool registered(rpcprog_t program) {
 
 }  // namespace
 
-Simulator::Simulator() : program_(0x40000000u + static_cast<rpcprog_t>(getpid() & 0xFFFFF)) {
+Simulator::Simulator()
+    : program_(0x40000000u + static_cast<rpcprog_t>(getpid() & 0xFFFFF)),
+      control_("/tmp/qel-bench-" + std::to_string(program_) + ".sock") {
   const std::string program = std::to_string(program_);
-  const std::string control = "/tmp/qel-bench-" + program + ".sock";
   pid_ = fork();
   if (pid_ == 0) {
     prctl(PR_SET_PDEATHSIG, SIGTERM);  // not left behind by a benchmark that crashed
     execl(QEL_SIMD_PATH, "qel-simd", "--foreground", "--log-level", "0", "--program",
-          program.c_str(), "--control", control.c_str(), static_cast<char *>(nullptr));
+          program.c_str(), "--control", control_.c_str(), static_cast<char *>(nullptr));
     _exit(127);
   }
   // The server says nothing when it is ready in the foreground; the port mapper does.

@@ -5,6 +5,8 @@
 #include <rpc/rpc.h>
 #include <sys/types.h>
 
+#include <string>
+
 namespace qel::bench {
 
 class Simulator {
@@ -17,10 +19,13 @@ class Simulator {
   bool running() const { return registered_; }
   pid_t pid() const { return pid_; }
   rpcprog_t program() const { return program_; }
+  // Its control socket, for `qel-simd ctl --socket`.
+  const std::string &control() const { return control_; }
 
  private:
   pid_t pid_ = -1;
   rpcprog_t program_ = 0;
+  std::string control_;
   bool registered_ = false;
 };
 

@@ -94,11 +94,12 @@ This package holds the header, the qel_host static library with the default
 connection lock, the pkg-config file, the CMake package and the qel(3) manual
 page.")
 set(CPACK_DEBIAN_TOOLS_DESCRIPTION
-  "simulated management server and command-line client for libqel
+  "simulated server, command-line client and Prometheus exporter for libqel
 qel-simd simulates a service processor's management server, so that
 management programs can be developed and tested without one; the
 qel-simd.service unit runs it. qelctl runs every operation of libqel from
-the shell.")
+the shell. qel-exporter serves a service processor's sensors and state to
+Prometheus, for one service processor or a fleet.")
 set(CPACK_DEBIAN_PYTHON_DESCRIPTION
   "Python binding of libqel, with qel-simd as a pytest fixture
 ${about}\n

@@ -46,3 +46,17 @@ function(qel_install_man source section component)
 endfunction()
 
 qel_install_man(${CMAKE_CURRENT_SOURCE_DIR}/docs/qel.3 3 dev)
+
+# Installs the systemd unit `unit_in` ("NAME.service.in") of the program `program` into
+# `component`. A unit names its program where this install puts it (@QEL_PROGRAM_PATH@), so it is
+# written at install time, when the prefix is known (`cmake --install --prefix` may change it).
+set(QEL_SYSTEMD_UNIT_DIR lib/systemd/system CACHE STRING
+  "Where the service units are installed (relative: under the prefix)")
+function(qel_install_unit unit_in program component)
+  get_filename_component(unit ${unit_in} NAME_WLE)
+  install(CODE "
+    set(QEL_PROGRAM_PATH \"\${CMAKE_INSTALL_PREFIX}/${CMAKE_INSTALL_BINDIR}/${program}\")
+    configure_file(${unit_in} ${CMAKE_CURRENT_BINARY_DIR}/${unit} @ONLY)" COMPONENT ${component})
+  install(FILES ${CMAKE_CURRENT_BINARY_DIR}/${unit} DESTINATION ${QEL_SYSTEMD_UNIT_DIR}
+    COMPONENT ${component})
+endfunction()

@@ -116,6 +116,16 @@ uint32_t freeProgram() {
   return program;
 }
 
+int freePort() {
+  const int fd = socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+  sockaddr_in address = loopback();
+  socklen_t length = sizeof address;
+  const bool bound = fd >= 0 && bind(fd, reinterpret_cast<sockaddr *>(&address), length) == 0 &&
+                     getsockname(fd, reinterpret_cast<sockaddr *>(&address), &length) == 0;
+  if (fd >= 0) close(fd);
+  return bound ? ntohs(address.sin_port) : 0;
+}
+
 ScriptedServer::ScriptedServer(uint32_t program) : program_(program) {
   listener_ = socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
   sockaddr_in address = loopback();

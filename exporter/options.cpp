@@ -1,0 +1,139 @@
+// SPDX-License-Identifier: Apache-2.0
+#include "exporter/options.hpp"
+
+#include <CLI/CLI.hpp>
+#include <charconv>
+#include <cstdlib>
+
+#include "cli/address_number.hpp"
+
+namespace qel::exporter {
+namespace {
+
+// The library's program number when neither the command line nor QELPROGID names one.
+constexpr unsigned long kDefaultProgram = 0x2051454C;
+constexpr int kExitUsage = 64;
+
+struct CommandLine {
+  std::string listen = ":" + std::to_string(kDefaultPort);
+  std::string host = "localhost";
+  std::string program;
+  std::string config;
+  std::string logLevel = "info";
+  double scrapeTimeout = 10;
+  double timeoutOffset = 0.5;
+  std::size_t maxScrapes = 16;
+  std::size_t maxTargets = 256;
+  double idleSeconds = 600;
+};
+
+// "HOST:PORT", "[V6ADDRESS]:PORT" or ":PORT" (every address).
+bool readListenAddress(const std::string &text, Settings &settings) {
+  const std::size_t colon = text.rfind(':');
+  if (colon == std::string::npos) return false;
+  std::string host = text.substr(0, colon);
+  if (host.size() >= 2 && host.front() == '[' && host.back() == ']') {
+    host = host.substr(1, host.size() - 2);
+  }
+  const char *first = text.data() + colon + 1, *last = text.data() + text.size();
+  const auto [end, error] = std::from_chars(first, last, settings.listenPort);
+  settings.listenHost = host.empty() ? "0.0.0.0" : host;
+  return error == std::errc() && end == last && first != last && settings.listenPort >= 0 &&
+         settings.listenPort <= 65535;
+}
+
+// --program, else QELPROGID read as the library reads it (decimal), else the default.
+std::optional<unsigned long> programNumber(const std::string &option) {
+  if (!option.empty()) {
+    const auto number = cli::addressNumber(option);
+    if (!number || *number == 0) return std::nullopt;
+    return *number;
+  }
+  const char *fromEnvironment = std::getenv("QELPROGID");
+  const unsigned long number = fromEnvironment ? std::atol(fromEnvironment) & 0xFFFFFFFFul : 0;
+  return number != 0 ? number : kDefaultProgram;
+}
+
+void addOptions(CLI::App &app, CommandLine &line) {
+  app.add_option(
+      "--web.listen-address", line.listen,
+      "Address to listen on, HOST:PORT or :PORT (default :" + std::to_string(kDefaultPort) + ")");
+  app.add_option("--host", line.host, "Host of the SP that /metrics reads (default localhost)");
+  app.add_option("--program", line.program,
+                 "Its RPC program number, decimal or 0x-hexadecimal (default: QELPROGID, else "
+                 "0x2051454C); also /probe's default");
+  app.add_option("--config", line.config, "JSON file mapping sensor catalogue texts to metrics");
+  app.add_option("--log-level", line.logLevel, "error, warn, info or debug (default info)");
+  app.add_option("--scrape-timeout", line.scrapeTimeout,
+                 "Seconds a scrape may take when the scraper does not say (default 10)")
+      ->check(CLI::PositiveNumber);
+  app.add_option("--timeout-offset", line.timeoutOffset,
+                 "Seconds taken off the scraper's timeout (default 0.5)")
+      ->check(CLI::NonNegativeNumber);
+  app.add_option("--web.max-requests", line.maxScrapes,
+                 "Scrapes in progress at once; more are answered 503 (default 16)")
+      ->check(CLI::Range(1, 4096));
+  app.add_option("--targets.max", line.maxTargets,
+                 "SPs with a worker and connection at once (default 256)")
+      ->check(CLI::Range(1, 65536));
+  app.add_option("--targets.idle-timeout", line.idleSeconds,
+                 "Seconds without a scrape after which a target's connection is closed "
+                 "(default 600)")
+      ->check(CLI::PositiveNumber);
+  app.set_version_flag("--version", "qel-exporter " QEL_TOOLS_VERSION);
+}
+
+// The settings `line` gives, or the reason it gives none.
+std::optional<Settings> settingsOf(const CommandLine &line, std::string &reason) {
+  Settings settings;
+  const auto program = programNumber(line.program);
+  const auto level = logLevelNamed(line.logLevel);
+  std::string hostTrouble = hostProblem(line.host);
+  if (!readListenAddress(line.listen, settings)) {
+    reason = "--web.listen-address: not HOST:PORT or :PORT";
+  } else if (!program) {
+    reason = "--program: not a number from 1 to 4294967295 (decimal or 0x-hexadecimal)";
+  } else if (!level) {
+    reason = "--log-level: not error, warn, info or debug";
+  } else if (!hostTrouble.empty()) {
+    reason = "--host: " + hostTrouble;
+  }
+  if (!reason.empty()) return std::nullopt;
+  auto seconds = [](double s) {
+    return std::chrono::duration_cast<Clock::duration>(std::chrono::duration<double>(s));
+  };
+  settings.service = {{line.host, *program},
+                      {seconds(line.scrapeTimeout), seconds(line.timeoutOffset)},
+                      line.maxScrapes};
+  settings.pool = {line.maxTargets, seconds(line.idleSeconds)};
+  settings.logLevel = *level;
+  auto mapping = line.config.empty() ? defaultMapping() : loadMapping(line.config, reason);
+  if (!mapping) return std::nullopt;
+  settings.mapping = std::move(*mapping);
+  return settings;
+}
+
+}  // namespace
+
+std::optional<Settings> readSettings(int argc, const char *const *argv, std::ostream &out,
+                                     std::ostream &err, int &status) {
+  CLI::App app("Prometheus exporter of a service processor's sensors and state, over libqel.",
+               "qel-exporter");
+  CommandLine line;
+  addOptions(app, line);
+  try {
+    app.parse(argc, argv);
+  } catch (const CLI::ParseError &error) {
+    status = app.exit(error, out, err) == 0 ? 0 : kExitUsage;
+    return std::nullopt;
+  }
+  std::string reason;
+  auto settings = settingsOf(line, reason);
+  if (!settings) {
+    err << "qel-exporter: " << reason << '\n';
+    status = kExitUsage;
+  }
+  return settings;
+}
+
+}  // namespace qel::exporter

@@ -1,0 +1,76 @@
+// SPDX-License-Identifier: Apache-2.0
+#include "exporter/scrape_request.hpp"
+
+#include <algorithm>
+#include <cctype>
+#include <charconv>
+#include <cmath>
+#include <optional>
+
+#include "cli/address_number.hpp"
+
+namespace qel::exporter {
+namespace {
+
+// The longest host name DNS allows; the connection code keeps room for exactly this.
+constexpr std::size_t kLongestHost = 253;
+// Scrapes that take longer than this would hold a web thread for nothing.
+constexpr double kLongestScrapeSeconds = 60;
+
+bool hostCharacter(char c) {
+  return std::isalnum(static_cast<unsigned char>(c)) || c == '.' || c == '-' || c == '_' ||
+         c == ':';
+}
+
+// The one value of parameter `name`, if given; false when it is given more than once.
+bool single(const QueryParams &params, const std::string &name, std::optional<std::string> &value) {
+  const auto [first, last] = params.equal_range(name);
+  if (first != last && std::next(first) != last) return false;
+  if (first != last) value = first->second;
+  return true;
+}
+
+}  // namespace
+
+std::string hostProblem(const std::string &host) {
+  if (host.empty()) return "target is empty";
+  if (host.size() > kLongestHost) return "target is longer than 253 characters";
+  if (!std::all_of(host.begin(), host.end(), hostCharacter) || host.front() == '-') {
+    return "target is not a host name or address";
+  }
+  // One colon is a port: the port mapper gives the server's port, so a target has none.
+  if (std::count(host.begin(), host.end(), ':') == 1) return "target has a port; give the host";
+  return "";
+}
+
+std::variant<Target, std::string> probeTarget(const QueryParams &params,
+                                              unsigned long defaultProgram) {
+  std::optional<std::string> host, program;
+  if (!single(params, "target", host)) return std::string("target is given more than once");
+  if (!single(params, "program", program)) return std::string("program is given more than once");
+  if (!host) return std::string("target is missing");
+  if (std::string problem = hostProblem(*host); !problem.empty()) return problem;
+  Target target{*host, defaultProgram};
+  if (program) {
+    const auto number = cli::addressNumber(*program);
+    if (!number || *number == 0) {
+      return std::string("program is not a number from 1 to 4294967295 (decimal or 0x-hex)");
+    }
+    target.program = *number;
+  }
+  return target;
+}
+
+Clock::duration scrapeBudget(std::string_view timeoutHeader, const ScrapeTimes &times) {
+  double seconds = 0;
+  const char *end = timeoutHeader.data() + timeoutHeader.size();
+  const auto [stop, error] = std::from_chars(timeoutHeader.data(), end, seconds);
+  if (error != std::errc() || stop != end || !std::isfinite(seconds) || seconds <= 0) {
+    return times.fallback;
+  }
+  const auto said = std::chrono::duration_cast<Clock::duration>(
+      std::chrono::duration<double>(std::min(seconds, kLongestScrapeSeconds)));
+  return std::max(said - times.offset, said / 2);
+}
+
+}  // namespace qel::exporter
