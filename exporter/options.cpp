@@ -6,13 +6,11 @@
 #include <cstdlib>
 
 #include "cli/address_number.hpp"
+#include "cli/result_names.hpp"
+#include "lib/protocol/procedures.hpp"
 
 namespace qel::exporter {
 namespace {
-
-// The library's program number when neither the command line nor QELPROGID names one.
-constexpr unsigned long kDefaultProgram = 0x2051454C;
-constexpr int kExitUsage = 64;
 
 struct CommandLine {
   std::string listen = ":" + std::to_string(kDefaultPort);
@@ -51,7 +49,8 @@ std::optional<unsigned long> programNumber(const std::string &option) {
   }
   const char *fromEnvironment = std::getenv("QELPROGID");
   const unsigned long number = fromEnvironment ? std::atol(fromEnvironment) & 0xFFFFFFFFul : 0;
-  return number != 0 ? number : kDefaultProgram;
+  // The library's program number when neither the command line nor QELPROGID names one.
+  return number != 0 ? number : proc::kDefaultProgram;
 }
 
 void addOptions(CLI::App &app, CommandLine &line) {
@@ -60,8 +59,8 @@ void addOptions(CLI::App &app, CommandLine &line) {
       "Address to listen on, HOST:PORT or :PORT (default :" + std::to_string(kDefaultPort) + ")");
   app.add_option("--host", line.host, "Host of the SP that /metrics reads (default localhost)");
   app.add_option("--program", line.program,
-                 "Its RPC program number, decimal or 0x-hexadecimal (default: QELPROGID, else "
-                 "0x2051454C); also /probe's default");
+                 "Its RPC program number, decimal or 0x-hexadecimal (default: QELPROGID, else " +
+                     proc::defaultProgramText() + "); also /probe's default");
   app.add_option("--config", line.config, "JSON file mapping sensor catalogue texts to metrics");
   app.add_option("--log-level", line.logLevel, "error, warn, info or debug (default info)");
   app.add_option("--scrape-timeout", line.scrapeTimeout,
@@ -124,14 +123,14 @@ std::optional<Settings> readSettings(int argc, const char *const *argv, std::ost
   try {
     app.parse(argc, argv);
   } catch (const CLI::ParseError &error) {
-    status = app.exit(error, out, err) == 0 ? 0 : kExitUsage;
+    status = app.exit(error, out, err) == 0 ? 0 : cli::kExitUsage;
     return std::nullopt;
   }
   std::string reason;
   auto settings = settingsOf(line, reason);
   if (!settings) {
     err << "qel-exporter: " << reason << '\n';
-    status = kExitUsage;
+    status = cli::kExitUsage;
   }
   return settings;
 }
