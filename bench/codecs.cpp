@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // Each record codec with leading fixed-size integers, through a memory stream that grants the
 // inline block and through one that refuses it: encode, decode and free of one record.
 #include <string>

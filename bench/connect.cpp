@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // A connection and its first call: qelConnect and the small call against clnt_create and the
 // same call. Both ask the machine's port mapper, which the benchmark does not pin.
 #include "qel.h"

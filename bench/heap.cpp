@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // Heap allocations per small call on the calling thread, the library's and the plain client's,
 // and the peak of live heap bytes of one 16 MiB report relative to its size.
 #include <cstdlib>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // Counts heap allocations and the peak of live heap bytes while armed. The bench binary stands
 // in for the C library's allocator entry points and forwards to it.
 #pragma once

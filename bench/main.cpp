@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // qel_bench: prints the table of docs/performance.md.
 //   qel_bench [--quick] [SECTION...]   sections: small sigpipe reports scale codecs heap connect
 //                                      exporter

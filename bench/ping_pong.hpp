@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // The floor under any call on this machine: a TCP ping-pong on loopback that moves the same
 // byte counts as a call and its reply, TCP_NODELAY on both ends, with nothing else to do. The
 // peer is a thread of this process (the floor of an in-process server) or a child process

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // Where the two ends of a measurement run. On a virtual machine a round trip between two cores
 // costs several times one on a single core, and an unpinned run drifts between the two, so
 // every row pins its client and its server explicitly.

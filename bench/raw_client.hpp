@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // What a program written against libtirpc directly does for the calls the benchmark times:
 // one handle per thread from clnt_create, clnt_call, the reply decoded into the caller's own
 // memory. `held` calls hold SIGPIPE back around the call exactly as the library does.

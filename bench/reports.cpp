@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // Text reports of 1 KiB to 16 MiB from the scripted server (qel-simd's reports have the size
 // its scenario gives them): the library's qelSysGetSensorValuesXML against the plain client,
 // both handing the caller a heap text that the caller frees, on one connection each.

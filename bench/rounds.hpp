@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // The one timing loop: contenders that do comparable work take turns, round by round, so that
 // load which comes and goes on a shared machine falls on all of them alike.
 #pragma once

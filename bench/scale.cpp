@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // Calls per second with 1 to 64 threads against qel-simd, each thread on a library connection
 // and a plain client's connection of its own, and qel-simd's processor time per call: where it
 // reaches a whole CPU, the server is the limit.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // What every section of the table shares: the round plan, the two servers, and where each runs.
 #pragma once
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // What holding SIGPIPE back around a call costs: the hold alone. The raw client pays it on
 // every call; the library's calls write with MSG_NOSIGNAL and need none.
 #include "lib/transport/sigpipe_guard.hpp"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // qel-simd, the server users run, as a child process of the benchmark on a program number of
 // its own, with its log quiet so that it does the work of serving and nothing else.
 #pragma once

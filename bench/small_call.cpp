@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // The small call (qelPlatformGetState) through the library, through a plain libtirpc client with
 // and without the SIGPIPE hold, and the ping-pong floor of the same byte counts, in the same
 // rounds, per placement and server.

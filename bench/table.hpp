@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // The printed table: one line per row with its placement, its server, and the minimum, median
 // and maximum over the rounds of every pass. A row whose rounds spread by more than 10 % of its
 // median says "unstable" in place of a verdict: it is not a result. The table is run in several

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // Shapes that many commands share: a status operation, a single value, a text report.
 #pragma once
 

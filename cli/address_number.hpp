@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // Addresses written on the command line: dotted quads, and 32-bit numbers (`--numeric`).
 #pragma once
 

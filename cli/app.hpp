@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // qelctl as a function: parses the command line, runs the chosen command, returns the exit
 // status.
 #pragma once

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // Checks that qelctl makes of its arguments by itself, declared with the options they check
 // (CLI11 validators). A value that fails one is a usage error (exit status 64) that names its
 // option, found while the line is read: no connection is opened and nothing is sent. Checks

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // The grammar of qelctl: nouns that group commands, verbs that run one, and attributes that are
 // read by naming them (`platform power-state` or `platform power-state get`) and written by
 // their `set` verb. Parsing only selects a command; it runs afterwards, once.

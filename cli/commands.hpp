@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // The commands of each family, added below the root (or, for the watch, below `sensor` and for DNS
 // below `net`).
 #pragma once

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // console, cpu, product, pbm: administration and identity.
 #include <qel.h>
 

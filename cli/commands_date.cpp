@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // date: the service processor's clock, set from a text or from this machine's clock.
 #include <qel.h>
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // net dns: the DNS servers and text, through the numeric, single-server and text forms.
 #include "cli/commands.hpp"
 #include "cli/net_arguments.hpp"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // net: the service processor's own network settings (DNS in commands_dns.cpp).
 #include <qel.h>
 

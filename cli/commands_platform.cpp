@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // platform: the host platform's state, power, type, buttons and events.
 #include <qel.h>
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // report, component: whole reports of the sensors and the components.
 #include <qel.h>
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // sensor, fan: single sensors, their thresholds and catalogue, VRM goodness and the fan state.
 #include <qel.h>
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // server, sp, process: the management server itself and the processes it knows.
 #include <qel.h>
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // Owners for the texts and blocks that the library hands out and the caller must free().
 #pragma once
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // What the net commands share: the selector option, address texts, and the addresses given on
 // the command line.
 #pragma once

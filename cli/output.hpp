@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // What a command shows: one record, written as aligned text for people or as one JSON document
 // for scripts. Commands describe their output once; both forms come from the same entries.
 #pragma once

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // Names, messages and exit statuses of result codes.
 #pragma once
 

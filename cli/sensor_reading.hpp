@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // Reading one sensor's value and thresholds, shared by the sensor commands and the watch.
 #pragma once
 

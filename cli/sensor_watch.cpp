@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // sensor watch: a table of readings and threshold states, refreshed until the count runs out.
 #include <unistd.h>
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // One run of a command: the global options, the connection to the management server, the
 // output, and the one way an operation's failure is reported.
 #pragma once

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 #include "cli/threshold_state.hpp"
 
 namespace qel::cli {

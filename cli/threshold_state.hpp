@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // How a reading stands against its thresholds. The four thresholds are taken as lower critical,
 // lower warning, upper warning and upper critical, and one whose flag is 0 is not in use.
 #pragma once

@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: Apache-2.0
 # Debian packages, split the way Debian splits a library: libqel1 (the shared library),
 # libqel-dev (what programs build with) and qel-tools (qelctl, qel-simd and the service unit).
 # scripts/package configures a build with QEL_DEBIAN_PACKAGE=ON and runs CPack on it.

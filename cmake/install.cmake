@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: Apache-2.0
 include(CMakePackageConfigHelpers)
 
 # Three parts, installed together by `cmake --install` and packaged apart (cmake/debian.cmake):

@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: Apache-2.0
 # Writes `output`, one QEL_RESULT(RESULT_NAME) line per result code that include/qel.h
 # defines, so that code which names the codes takes them from the header and never retypes them.
 function(qel_result_codes output)

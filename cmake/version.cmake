@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: Apache-2.0
 # The project's version is the one number: the library's file and SONAME version, the pkg-config
 # and CMake package versions, the tools' --version and the Debian packages. The public header
 # states it as plain macros so that it stays a file users read as written; configuring fails

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 /* A small host program: reads the platform's power state and the sensor report from the
  * management server and prints them.
  *

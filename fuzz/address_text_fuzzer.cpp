@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // Arbitrary text as a dotted-quad address. It reads as an address (and then that address's own
 // text reads back as the same address) or is rejected with 4 and the output left alone.
 #include <cstdlib>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // Arbitrary bytes through one reply codec (chosen at build time), decoded on a stream that
 // grants inline blocks and on one that refuses them, then freed. Both paths must give the same
 // verdict and, when they decode, records that encode to the same bytes; and what a record

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // Arbitrary text as a list of DNS servers. It is sent (0, exactly one call, its servers present
 // from the first on) or rejected with 4 or 26 before anything is sent.
 #include <cstdlib>

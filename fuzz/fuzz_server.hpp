@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // The scripted server that fuzz targets talk to: one per process, with the calling thread
 // pointed at it.
 #pragma once

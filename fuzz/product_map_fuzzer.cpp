@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // Arbitrary text as the product map, looked up for a product number read from a sensor: the
 // first four bytes are the reading, the rest is the map, fed piece by piece as the file is read
 // (a line, or at most kMapPieceSize - 1 characters of it). A name found lies inside its piece,

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // Arbitrary bytes served as the management server's result to a remote operation of the
 // catalogue, through a real socket: the first byte picks the operation, the rest is the result
 // that follows an accepted reply header. Whatever comes back, the operation returns without

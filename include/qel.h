@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 /*
  * libqel: client library for the management server of the service processor.
  *

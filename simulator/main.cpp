@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // qel-simd: a stand-alone management server that simulates a service processor.
 #include <fcntl.h>
 #include <sys/stat.h>

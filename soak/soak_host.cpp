@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // The host program of the soak test (scripts/soak): 16 threads of mixed operations against
 // qel-simd, threads ending and starting, children forked that make calls of their own. It runs
 // until SIGTERM, fills its descriptor table for a while on each SIGUSR1, and at the end checks

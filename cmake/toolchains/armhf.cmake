@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: Apache-2.0
 # 32-bit ARM (hard-float) with Debian's cross compiler and armhf multiarch libraries
 # (crossbuild-essential-armhf, libtirpc-dev:armhf, libgtest-dev:armhf, libstdc++6:armhf).
 # Tests run under qemu-user.

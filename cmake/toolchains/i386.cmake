@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: Apache-2.0
 # 32-bit x86 with the host compiler's multilib support and Debian's i386 multiarch libraries
 # (g++-<version>-multilib, libtirpc-dev:i386, libgtest-dev:i386). The programs run natively
 # where the kernel runs 32-bit x86 programs, else under qemu-user.

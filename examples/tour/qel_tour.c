@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 /* A short tour of libqel against a running management server (for example qel-simd):
  *
  *   qel-tour [PROGRAM] [--stop]

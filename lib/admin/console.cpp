@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // Console and CPU configuration.
 #include "lib/frame/call_frame.hpp"
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // PBM strings, process registration, notifications and the server's diagnostics.
 #include "lib/frame/call_frame.hpp"
 

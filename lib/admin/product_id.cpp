@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // The product name: the "product-id" sensor's reading looked up in the local product map.
 #include <cerrno>
 #include <cstdio>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // Looking a product number up in the product map: lines of a hexadecimal product number, "|",
 // the product name, and optionally "|" and anything after it. Kept apart from the file so that
 // any text can be driven through it.

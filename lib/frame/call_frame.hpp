@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // The call frame: every remote operation is one call frame around one stub.
 //
 //   connection step -> stub -> (no reply: drop the handle, 2) -> reply convention -> release

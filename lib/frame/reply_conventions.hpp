@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // The reply conventions: how the frame turns a decoded reply into the result and the caller's
 // outputs, and the rule for texts handed to the caller (every one is the caller's to free; large
 // ones are handed over without a copy).

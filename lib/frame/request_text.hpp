@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // The two rules for a caller's text in a request. Which one an operation follows is part of
 // its contract, so each call site names its rule. Both lend the caller's text to the one call:
 // the codecs only read it.

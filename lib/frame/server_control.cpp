@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // Requests to the management server itself.
 #include "lib/frame/call_frame.hpp"
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 /* Default connection lock for host programs: one process-wide mutex. errno is kept across
  * both calls, since the library reads the creation error after unlocking. */
 #include <errno.h>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // Dotted-quad text of addresses in both directions.
 #include <cstdio>
 

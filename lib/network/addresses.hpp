@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // Address pieces shared by the network operations.
 #pragma once
 

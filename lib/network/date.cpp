@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // The date: a text sent to the server as it is, and this machine's clock read in UTC.
 #include <cstdlib>
 #include <ctime>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // DNS servers and the DNS text: three numeric servers, server 1 alone, and the servers as one
 // list of dotted quads.
 #include <cctype>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // The hostname, and the request that restores the server's default settings.
 #include "lib/frame/call_frame.hpp"
 

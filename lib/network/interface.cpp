@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // Address settings of one network interface, as numbers and as dotted-quad texts.
 #include <algorithm>
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // Network records.
 #include "lib/protocol/xdr_codec.hpp"
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // Platform control. Every value goes to or comes from the management server, which gives it its
 // meaning; each operation only states its request and how it reads the reply integer.
 #include "lib/frame/call_frame.hpp"

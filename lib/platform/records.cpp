@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // Platform request records. The leading integers of each record cross the stream through one
 // inline block where it grants one.
 #include "lib/protocol/xdr_codec.hpp"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // Records shared by several domains.
 #include "lib/protocol/xdr_codec.hpp"
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // The procedure table: every remote procedure of the management server, version 1, with its
 // number, argument and reply codecs. Numbers live here and nowhere else.
 //

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // What the library and the management server agree on beyond the procedure table: values that
 // both sides act on. The simulator answers with them; the library reads them.
 #pragma once

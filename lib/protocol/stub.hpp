@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // The one stub mechanism: every client stub is an instantiation of Procedure<...>::call.
 #pragma once
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // Every client stub, in the order of the procedure table: each is the table's entry called with
 // its argument on the thread's handle (lib/protocol/stub.hpp).
 #include "lib/protocol/procedures.hpp"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // Codec helpers shared by every record codec.
 #pragma once
 

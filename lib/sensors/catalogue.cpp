@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // The server's catalogue of sensors: the identifiers it lists and the description of one.
 #include <cstdlib>
 #include <cstring>

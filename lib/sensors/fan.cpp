@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // The fan controller's debug state.
 #include <algorithm>
 #include <iterator>

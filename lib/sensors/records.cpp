@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // Sensor records and the fan debug state.
 #include "lib/protocol/xdr_codec.hpp"
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // Sensor reports: whole texts from the management server, handed to the caller as heap copies
 // without looking into them, and the two integer reports of one component.
 #include "lib/frame/call_frame.hpp"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // Single sensors: reading and setting a value, the four thresholds, and the VRM goodness values.
 #include "lib/frame/call_frame.hpp"
 #include "lib/protocol/server_contract.hpp"

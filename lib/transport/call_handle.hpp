@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // The library's own handle: what a call on it keeps between the stubs, its stream and its
 // socket. Shared by the call (lib/transport/call_path.cpp) and the stream's input and output
 // within the call's one deadline (lib/transport/call_io.cpp).

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // The own call path's input and output: every wait within what is left of the call's one
 // deadline, so that neither a signal nor a slow server lengthens it.
 #include <poll.h>

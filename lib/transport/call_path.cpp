@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // The library's own handle: its call, its reply, its control requests, its creation.
 #include "lib/transport/call_path.hpp"
 

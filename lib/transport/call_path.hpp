@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // The call path of the library's handles.
 //
 // The RPC layer's TCP client masks every signal around each call (two system calls) and writes

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // Client creation. libtirpc before 1.3.4 keeps the port mapper's address per host from one
 // lookup to the next, and a creation that finds that remembered address unreachable (the port
 // mapper restarting, or a descriptor table that is full) frees the entry's address text twice

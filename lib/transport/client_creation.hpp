@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // Creating a thread's TCP client: the port mapper lookup and the connection to the server.
 #pragma once
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // Per-thread connection: the key that holds each thread's handle, client creation under the
 // host's connection lock, and the mapping of creation failures to result codes.
 #include "lib/transport/connection.hpp"

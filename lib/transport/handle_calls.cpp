@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 #include "lib/transport/handle_calls.hpp"
 
 #include "lib/transport/call_path.hpp"

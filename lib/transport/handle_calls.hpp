@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // A call on a thread's handle, whichever kind it is: the library's own (lib/transport/
 // call_path.hpp), or one the host stored in the thread's slot itself.
 #pragma once

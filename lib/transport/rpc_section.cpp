@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 #include "lib/transport/rpc_section.hpp"
 
 #include <pthread.h>

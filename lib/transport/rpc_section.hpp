@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // Fork and the RPC layer's own locks.
 //
 // libtirpc guards its connections with process-wide locks and does nothing about fork: a child

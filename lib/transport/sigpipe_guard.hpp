@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // Keeps a SIGPIPE raised by a write on a dropped connection from reaching the host program.
 #pragma once
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 #include "simulator/control/call_json.hpp"
 
 #include "simulator/model/formats.hpp"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // A call as the request trace shows it: the decoded argument as JSON, the key a fault may be
 // narrowed by, and the answer sent.
 #pragma once

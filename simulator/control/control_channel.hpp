@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // The control channel: a Unix-domain socket only the server's own user may use, taking one
 // JSON request per line and answering each with one JSON line. Its clients are served from the
 // server's loop without blocking it: a client that says nothing holds up no one.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // The control vocabulary: one JSON object per request, named by its "cmd". The same requests
 // make up a scenario's timeline.
 #include <limits>

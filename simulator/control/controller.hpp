@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // Everything that steers the server while it runs: the control channel, the faults, the
 // request trace, the replies faults hold back, the scenario's timeline and the server's
 // absences. It shares the server's loop as its partner.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // `qel-simd ctl`: the command-line client of a running server's control channel.
 #pragma once
 

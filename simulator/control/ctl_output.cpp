@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // How `qel-simd ctl` shows a reply to a person; --json shows it as it came.
 #include <ostream>
 

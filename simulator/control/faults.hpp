@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // Faults set through the control channel or the scenario timeline: each one makes calls of a
 // procedure (optionally only those with a given argument) misbehave, for a number of calls, a
 // time, or until it is cleared.

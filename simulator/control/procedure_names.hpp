@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // The management procedures by name, as the control channel and the request trace call them:
 // the names of the procedure table ("PlatformGetState", "SysGetSensorValue").
 #pragma once

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // What the clients asked: calls counted per procedure, and the latest requests with their
 // decoded arguments and the answer they got, for `ctl stats` and `ctl trace`.
 #pragma once

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // The server's own result codes. They share one number space with the library's codes, so
 // they stay clear of the numbers the library produces itself.
 #pragma once

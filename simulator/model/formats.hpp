@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // Text forms the server reads and writes: dotted-quad addresses, hardware addresses, dates,
 // netmasks and host names (qelctl checks its arguments by the last two as well).
 #pragma once

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // The server's own log on stderr, filtered by a level that the debug-level procedure changes.
 #pragma once
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // The XML and ASCII reports of the sensor report procedures, generated from the SP's state.
 #pragma once
 

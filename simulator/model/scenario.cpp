@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // Reading a scenario: the JSON document checked field by field into the starting state of the
 // simulated SP. Sensors and components are read in scenario_sensors.cpp.
 #include "simulator/model/scenario.hpp"

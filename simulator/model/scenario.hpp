@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // The starting state of the simulated service processor: what a scenario file describes and
 // what a reset to defaults restores.
 #pragma once

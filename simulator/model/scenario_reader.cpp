@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 #include "simulator/model/scenario_reader.hpp"
 
 #include <algorithm>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // A walk over a JSON document that knows where it is, so that every complaint about a scenario
 // names the file, the field and what is wrong with it.
 #pragma once

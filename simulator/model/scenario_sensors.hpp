@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // Reading the components and sensors of a scenario, and the product number's sensor.
 #pragma once
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // Sensors, components, VRMs and the fan controller of the simulated SP.
 #include <algorithm>
 #include <cmath>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // The simulated SP's clocks: a wall clock that can be set (it only moves an offset) and the
 // time since the SP last booted.
 #pragma once

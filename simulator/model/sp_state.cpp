@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // The simulated SP: loading and restoring its scenario, reboots, the event log and the
 // platform. Its network and administration are in sp_state_network.cpp and sp_state_admin.cpp.
 #include "simulator/model/sp_state.hpp"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // The simulated service processor: everything the management procedures read and change.
 // Single-threaded: the server calls it from its one loop.
 #pragma once

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // The simulated SP's administration: console and CPU configuration, PBM strings, registered
 // processes, notifications and the internal state text.
 #include <algorithm>

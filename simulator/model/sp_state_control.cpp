@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // Changes to the simulated SP that no procedure makes: what the control channel and the
 // scenario timeline do to it from outside.
 #include <algorithm>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // The simulated SP's network settings: interfaces, DNS, hostname, date and the reset to defaults.
 #include "simulator/model/formats.hpp"
 #include "simulator/model/log.hpp"

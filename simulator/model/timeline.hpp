@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // The scenario's timeline: control commands that run by themselves, each a given number of
 // seconds after the scenario is loaded ("at 30 s, set cpu0-temp to 97").
 #pragma once

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // The answers of the management procedures that need more than one call on the simulated SP:
 // wire requests turned into its settings, and its state turned into wire replies.
 #pragma once

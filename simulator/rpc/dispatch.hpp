@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // Turns decoded ONC RPC requests into calls on the simulated SP and sends the replies.
 #pragma once
 

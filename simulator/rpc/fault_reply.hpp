@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // The reply of a call that a fault has hit, other than one answering a code.
 #pragma once
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // Replies that a fault keeps back, sends late, cuts or spoils. While a connection has one here
 // the server reads nothing more from it, so the RPC layer cannot close it under the reply.
 #pragma once

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // Reply bytes written by hand, for the faults that send something other than a good reply: the
 // reply is rendered exactly as the RPC layer would send it, then cut or spoilt, and written on
 // the connection's socket.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // Wire replies that point into strings and arrays: each holder owns what its record points at
 // until the reply has been sent, and wire() hands out the record ready to encode.
 #pragma once

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 #include "simulator/rpc/rpc_service.hpp"
 
 #include <arpa/inet.h>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // The ONC RPC side of the server: the TCP transport, the port mapper registration and the one
 // loop that serves every connection and watches for signals.
 #pragma once

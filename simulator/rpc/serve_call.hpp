@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // Serving one call: decode the argument, answer it, send the reply, free what decoding
 // allocated; with the control side's hooks, trace the call and let a fault have its way.
 #pragma once

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // Tells a service manager that started the server (a unit of Type=notify) how it is doing.
 #pragma once
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // qelctl run in-process against qel-simd started with a scenario whose readings hold still:
 // lines run in order with their exact output and exit status, every command of the grammar as
 // one JSON document, the failures that need no server, and the documentation of every command.

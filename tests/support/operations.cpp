@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // Every procedure number, request and reply below is written out by hand from the protocol's
 // definition, never taken from the library's tables: a mistyped number or field order in the
 // library fails against them.

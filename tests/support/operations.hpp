@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // The catalogue of remote operations: one row per exported operation that makes a call, with
 // its procedure number written out, the request it must send, a good reply and its reply
 // convention. The frame matrix, the malformed-reply matrix, the allocation failures, the fuzz

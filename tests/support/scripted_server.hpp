@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // A real ONC RPC server on 127.0.0.1 for end-to-end tests: registered with rpcbind under a
 // random program number, answering each procedure as the test scripts it, logging every call
 // it receives, and misbehaving on request.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // Test fixture: a fresh scripted server per test, with the calling thread pointed at it.
 #pragma once
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // Runs the built qel-simd as a child process for a test: started on a program number of its
 // own, waited for until the port mapper knows it, stopped with SIGTERM.
 #pragma once

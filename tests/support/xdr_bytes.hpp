@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // Records to and from exact XDR bytes, through a stream that grants inline blocks (the C
 // library's memory stream) or one that refuses them.
 #pragma once

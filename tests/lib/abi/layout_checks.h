@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 /* Compile-time checks of what qel.h promises about its types: record sizes and
  * offsets. Included from C99 and from C++, so every target the library is built for (64-bit
  * host, 32-bit x86, 32-bit ARM) checks the same list in both languages. */

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // The product name end to end, and empty texts of the admin reads. This program defines fopen
 // itself; being the program, its definition serves the library's call too and turns the map's fixed
 // path into a file of the test's own, so no map of the machine is read and no privilege is needed.

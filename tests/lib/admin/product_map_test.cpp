@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // One piece of the product map matched against a product number, and a sensor reading turned
 // into a product number, without any file.
 #include "lib/admin/product_map.hpp"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 /* The public header from plain C99: it compiles warning-free and links against the library. */
 #include "qel.h"
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // Every operation of the catalogue with each of its copies for the caller failing in turn. This
 // program defines strdup and reallocarray itself; being the program, its definitions serve the
 // library's calls too, and fail the n-th one on the armed thread.

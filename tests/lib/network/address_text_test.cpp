@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // Dotted-quad text in both directions and the UTC date: conversions that never contact the
 // server.
 #include <gtest/gtest.h>

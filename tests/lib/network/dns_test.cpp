@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // DNS servers in their three forms: numeric, server 1 alone, and one text listing them.
 #include <cstdlib>
 #include <optional>

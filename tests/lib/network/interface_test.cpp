@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // One interface's addresses, read and written numerically and as dotted-quad texts, and the
 // reset to default settings with the timeout it leaves on the thread's handle.
 #include <cstdlib>

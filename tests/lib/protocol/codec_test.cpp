@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // Record codecs against bytes written out by hand: the same bytes whether the stream grants
 // inline blocks or not, decoded back to the same record, every cut fails, the free direction
 // leaves nothing to free twice; then the narrowed flags. One row per kind of field (texts,

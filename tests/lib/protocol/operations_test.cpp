@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // Every remote operation of the catalogue through the call frame: what reaches the server, how
 // each reply becomes a result, what a missing, cut or oversized reply does, and what a failed
 // connection does.

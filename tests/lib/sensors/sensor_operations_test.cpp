@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // The sensor operations' own rules: the re-read after a refused value and the check before
 // thresholds are sent, VRM goodness written to the caller's count, descriptions cut to their
 // fields, lists of caller-owned copies, and which fan positions reach the caller.

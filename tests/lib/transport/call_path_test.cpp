@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // The library's call path over a loopback connection of its own, without a port mapper: the test
 // plays the server on the other end, byte by byte.
 #include "lib/transport/call_path.hpp"

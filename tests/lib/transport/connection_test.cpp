@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // The per-thread connection under real conditions: results, the remembered program, the
 // QELPROGID override, the life of a thread's handle; then the management server going away
 // under the library, a broken connection under a large request, and threads sharing one

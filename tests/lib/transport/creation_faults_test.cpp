@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // Client creation failures that cannot be produced on demand, injected by standing in for the
 // RPC layer's client creation, and the connection lock seen from the host's side.
 #include <dlfcn.h>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // A process whose thread-specific key cannot be created can never connect.
 #include <dlfcn.h>
 #include <gtest/gtest.h>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // What a host that runs for months meets: the port mapper restarting under it, and fork.
 #include <arpa/inet.h>
 #include <net/if.h>

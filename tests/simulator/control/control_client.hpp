@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // What the control tests use: a connection to qel-simd's control channel, and calls through the
 // library on the calling thread's connection.
 #pragma once

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // qel-simd steered while it runs: faults, state changes, restarts and the request record, set
 // through its control channel and seen through the library.
 #include <gtest/gtest.h>

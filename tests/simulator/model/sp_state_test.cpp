@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // The simulated SP without the RPC layer: scenario files refused with a message naming the field
 // and the problem, and steps run in order on one state for what only the model shows (off
 // readings, set values kept, names escaped in XML); codes and settings the library reads back

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // The library against qel-simd as a process: every operation of the catalogue is understood and
 // answered, from many threads at once, and what is set is read back (the DNS servers and the
 // console settings in the command-line tool's lines).

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // qel-simd as a process: a scenario it cannot load, the registration removed however the
 // server ends, and the readiness it reports to a service manager.
 #include <gtest/gtest.h>
