@@ -17,16 +17,10 @@
 #include <thread>
 #include <vector>
 
+#include "loopback.hpp"
 #include "xdr_bytes.hpp"
 
 namespace qel::test {
-
-// Whether `program` version 1 over TCP is registered with the local port mapper.
-bool registered(uint32_t program);
-// A random program number from the transient range that nothing has registered.
-uint32_t freeProgram();
-// A TCP port of 127.0.0.1 that nothing listens on now, for a program the caller starts.
-int freePort();
 
 // What the server does with one call.
 struct Reply {
