@@ -8,6 +8,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include "loopback.hpp"
 #include "placement.hpp"
 
 namespace qel::bench {
@@ -40,18 +41,9 @@ void echo(int fd, std::size_t requestBytes, std::size_t replyBytes) {
 
 PingPong::PingPong(std::size_t requestBytes, std::size_t replyBytes, Peer peer, int peerCpu)
     : request_(requestBytes, 'q'), reply_(replyBytes) {
-  const int listener = socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
-  sockaddr_in address{};
-  address.sin_family = AF_INET;
-  address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-  socklen_t length = sizeof address;
-  bind(listener, reinterpret_cast<sockaddr *>(&address), length);
-  listen(listener, 1);
-  getsockname(listener, reinterpret_cast<sockaddr *>(&address), &length);
-  client_ = socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
-  connect(client_, reinterpret_cast<sockaddr *>(&address), length);
-  const int served = accept(listener, nullptr, nullptr);
-  close(listener);
+  const test::ConnectedPair pair = test::connectedPair();
+  client_ = pair.client;
+  const int served = pair.server;
   noDelay(client_);
   noDelay(served);
   if (peer == Peer::kThread) {

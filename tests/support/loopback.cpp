@@ -39,4 +39,22 @@ int freePort() {
   return bound ? ntohs(address.sin_port) : 0;
 }
 
+ConnectedPair connectedPair() {
+  const int listener = socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+  sockaddr_in address = loopback();
+  socklen_t length = sizeof address;
+  ConnectedPair pair;
+  if (listener < 0) return pair;
+  if (bind(listener, reinterpret_cast<sockaddr *>(&address), length) == 0 &&
+      listen(listener, 1) == 0 &&
+      getsockname(listener, reinterpret_cast<sockaddr *>(&address), &length) == 0) {
+    pair.client = socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    if (connect(pair.client, reinterpret_cast<sockaddr *>(&address), length) == 0) {
+      pair.server = accept4(listener, nullptr, nullptr, SOCK_CLOEXEC);
+    }
+  }
+  close(listener);
+  return pair;
+}
+
 }  // namespace qel::test

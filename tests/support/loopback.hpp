@@ -18,4 +18,12 @@ uint32_t freeProgram();
 // A TCP port of 127.0.0.1 that nothing listens on now, for a program the caller starts.
 int freePort();
 
+// Two ends of a new TCP connection over 127.0.0.1, both close-on-exec: {the connecting end, the
+// accepted end}; -1 for an end that could not be had.
+struct ConnectedPair {
+  int client = -1;
+  int server = -1;
+};
+ConnectedPair connectedPair();
+
 }  // namespace qel::test

@@ -19,6 +19,7 @@
 #include <string>
 #include <thread>
 
+#include "loopback.hpp"
 #include "xdr_bytes.hpp"
 
 namespace qel::test {
@@ -38,25 +39,16 @@ struct Pair {
   CLIENT *clnt = nullptr;
 
   Pair() {
-    const int listener = socket(AF_INET, SOCK_STREAM, 0);
+    const ConnectedPair ends = connectedPair();
+    server = ends.server;
     sockaddr_in address{};
-    address.sin_family = AF_INET;
-    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
     socklen_t size = sizeof address;
-    bind(listener, reinterpret_cast<sockaddr *>(&address), size);
-    listen(listener, 1);
-    getsockname(listener, reinterpret_cast<sockaddr *>(&address), &size);
-    const int client = socket(AF_INET, SOCK_STREAM, 0);
-    connect(client, reinterpret_cast<sockaddr *>(&address), size);
-    server = accept(listener, nullptr, nullptr);
-    close(listener);
+    getpeername(ends.client, reinterpret_cast<sockaddr *>(&address), &size);
     netbuf where{size, size, &address};
-    CLIENT *tcp = clnt_vc_create(client, &where, kProgram, 1, 0, 0);
+    CLIENT *tcp = clnt_vc_create(ends.client, &where, kProgram, 1, 0, 0);
     clnt_control(tcp, CLSET_FD_CLOSE, nullptr);
     clnt = withOwnCallPath(tcp);
-    timeval wait{0, kWaitMs * 1000};
-    wait.tv_sec = wait.tv_usec / 1000000;
-    wait.tv_usec %= 1000000;
+    timeval wait{kWaitMs / 1000, kWaitMs % 1000 * 1000};
     clnt_control(clnt, CLSET_TIMEOUT, reinterpret_cast<char *>(&wait));
   }
   ~Pair() {
