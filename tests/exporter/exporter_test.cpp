@@ -17,6 +17,7 @@
 #include <sstream>
 #include <thread>
 
+#include "child_process.hpp"
 #include "scripted_server.hpp"
 #include "simd_process.hpp"
 
@@ -26,31 +27,6 @@ namespace {
 using namespace std::chrono_literals;
 using Clock = std::chrono::steady_clock;
 using Samples = std::map<std::string, std::string>;  // instance -> value
-
-// A program the test starts (the exporter, Prometheus) and stops with SIGTERM.
-class Child {
- public:
-  explicit Child(std::vector<std::string> args) : pid_(fork()) {
-    if (pid_ != 0) return;
-    std::vector<char *> argv;
-    for (std::string &arg : args) argv.push_back(arg.data());
-    argv.push_back(nullptr);
-    execv(argv[0], argv.data());
-    _exit(127);
-  }
-  ~Child() { stop(); }
-  // Its exit status, or -1 when it did not exit by itself.
-  int stop() {
-    if (pid_ <= 0) return -1;
-    kill(pid_, SIGTERM);
-    int status = 0;
-    waitpid(std::exchange(pid_, -1), &status, 0);
-    return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-  }
-
- private:
-  pid_t pid_;
-};
 
 struct Reply {
   int status = 0;
@@ -67,13 +43,8 @@ Reply get(int port, const std::string &path, const httplib::Headers &headers = {
   return result ? Reply{result->status, result->body, seconds} : Reply{};
 }
 
-bool eventually(const std::function<bool()> &holds) {
-  for (const auto end = Clock::now() + 60s; Clock::now() < end;
-       std::this_thread::sleep_for(200ms)) {
-    if (holds()) return true;
-  }
-  return false;
-}
+// Prometheus scrapes every second and takes seconds to start: a minute, asked every 200 ms.
+bool patiently(const std::function<bool()> &holds) { return eventually(holds, 60s, 200ms); }
 
 // Prometheus's answer to `expr`, by instance.
 Samples query(int port, const std::string &expr) {
@@ -139,15 +110,15 @@ class ExporterTest : public ::testing::Test {
 
   struct Exporter {
     int port;
-    std::unique_ptr<Child> child;
+    std::unique_ptr<ChildProcess> child;
   };
   Exporter startExporter(std::vector<std::string> args) {
     const int port = freePort();
     args.insert(args.begin(),
                 {QEL_EXPORTER_PATH, "--web.listen-address", "127.0.0.1:" + std::to_string(port),
                  "--program", std::to_string(a_.program())});
-    Exporter exporter{port, std::make_unique<Child>(args)};
-    EXPECT_TRUE(eventually([port] { return get(port, "/-/healthy").status == 200; }));
+    Exporter exporter{port, std::make_unique<ChildProcess>(args)};
+    EXPECT_TRUE(patiently([port] { return get(port, "/-/healthy").status == 200; }));
     return exporter;
   }
   static void ctl(const SimdProcess &simd, const std::string &command) {
@@ -171,13 +142,9 @@ TEST_F(ExporterTest, PromtoolFindsNoProblems) {
   ASSERT_EQ(scrape.status, 200);
   EXPECT_NE(scrape.body.find(kDistinct[0].first), std::string::npos) << scrape.body;
   std::ofstream(dir_ / "scrape.txt") << scrape.body;
-  FILE *promtool = popen(
-      (QEL_PROMTOOL " check metrics < " + (dir_ / "scrape.txt").string() + " 2>&1").c_str(), "r");
-  ASSERT_NE(promtool, nullptr);
-  char said[4096] = "";
-  const std::size_t size = fread(said, 1, sizeof said - 1, promtool);
-  EXPECT_EQ(pclose(promtool), 0);
-  EXPECT_EQ(std::string(said, size), "");
+  std::string said;
+  EXPECT_EQ(runCommand(QEL_PROMTOOL " check metrics < " + (dir_ / "scrape.txt").string(), said), 0);
+  EXPECT_EQ(said, "");
 }
 
 TEST_F(ExporterTest, BadRequestsAndAnUnreachableTarget) {
@@ -249,16 +216,17 @@ TEST_F(ExporterTest, PrometheusSeesTheReadingChangeAndTheHang) {
       replaced(replaced(fileText(QEL_EXPORTER_PROMETHEUS_CONFIG), "@EXPORTER@", exporter),
                "@TARGET_A@", a),
       "@TARGET_B@", b);
-  Child prometheus({QEL_PROMETHEUS, "--config.file=" + (dir_ / "prometheus.yml").string(),
-                    "--storage.tsdb.path=" + (dir_ / "data").string(),
-                    "--web.listen-address=127.0.0.1:" + std::to_string(port), "--log.level=error"});
+  ChildProcess prometheus({QEL_PROMETHEUS, "--config.file=" + (dir_ / "prometheus.yml").string(),
+                           "--storage.tsdb.path=" + (dir_ / "data").string(),
+                           "--web.listen-address=127.0.0.1:" + std::to_string(port),
+                           "--log.level=error"});
   const std::string temperature = "qel_temperature_celsius{sensor=\"cpu0-temp\"}";
-  EXPECT_TRUE(eventually([&] {
+  EXPECT_TRUE(patiently([&] {
     return query(port, temperature) == Samples{{exporter, "41"}, {a, "41"}, {b, "73"}};
   }));
 
   ctl(a_, "sensor cpu0-temp --value 120");
-  EXPECT_TRUE(eventually([&] {
+  EXPECT_TRUE(patiently([&] {
     return query(port, temperature) == Samples{{exporter, "120"}, {a, "120"}, {b, "73"}} &&
            query(port, "qel_sensor_state{sensor=\"cpu0-temp\"}") ==
                Samples{{exporter, "2"}, {a, "2"}, {b, "0"}};
@@ -266,7 +234,7 @@ TEST_F(ExporterTest, PrometheusSeesTheReadingChangeAndTheHang) {
 
   // Prometheus's own up stays 1: the scrapes answer within its timeout.
   ctl(a_, "fault SysGetSensorValue hang --arg cpu0-temp");
-  EXPECT_TRUE(eventually([&] {
+  EXPECT_TRUE(patiently([&] {
     return query(port, "qel_up{collector=\"sensors\"}") ==
                Samples{{exporter, "0"}, {a, "0"}, {b, "1"}} &&
            query(port, "qel_up{collector=\"fan\"}") ==

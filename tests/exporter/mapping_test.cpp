@@ -25,7 +25,12 @@ struct MappingCase {
   const char *samples;  // what is written, less the comment lines
 };
 
-constexpr SensorThresholds kAll{1, 1, 1, 1, 0, 5, 85, 95};
+constexpr SensorThresholds kAll{1, 1, 1, 1, 0, 5, 85, 95}, kNone{};
+// Flags count by their low 8 bits: 0x100 is a threshold not in use.
+constexpr SensorThresholds kUpperOnly{0x100, 0, 1, 0x101, 11, 11.4f, 12.6f, 13};
+constexpr SensorThresholds kLowerOnly{1, 1, 0, 0, 1000, 1500, 0, 0};
+constexpr SensorThresholds kUpperAtLimit{0, 0, 1, 1, 0, 0, 900, 1100};
+constexpr SensorThresholds kLowerCritical{1, 0, 0, 0, 900, 0, 0, 0};
 const MappingCase kMappings[] = {
     {nullptr, "temperature", "C", "cpu0", 52.3f, kAll,
      "qel_sensor_available{sensor=\"s\"} 1\n"
@@ -35,76 +40,41 @@ const MappingCase kMappings[] = {
      "qel_sensor_threshold{sensor=\"s\",level=\"upper_warning\"} 85\n"
      "qel_sensor_threshold{sensor=\"s\",level=\"upper_critical\"} 95\n"
      "qel_sensor_state{sensor=\"s\"} 0\n"},
-    // Flags count by their low 8 bits: 0x100 is a threshold not in use.
-    {nullptr,
-     "voltage",
-     "V",
-     "psu0",
-     12.7f,
-     {0x100, 0, 1, 0x101, 11, 11.4f, 12.6f, 13},
-     "qel_sensor_available{sensor=\"s\"} 1\nqel_voltage_volts{sensor=\"s\",component=\"psu0\"} "
-     "12.7\n"
+    {nullptr, "voltage", "V", "psu0", 12.7f, kUpperOnly,
+     "qel_sensor_available{sensor=\"s\"} 1\n"
+     "qel_voltage_volts{sensor=\"s\",component=\"psu0\"} 12.7\n"
      "qel_sensor_threshold{sensor=\"s\",level=\"upper_warning\"} 12.6\n"
      "qel_sensor_threshold{sensor=\"s\",level=\"upper_critical\"} 13\n"
      "qel_sensor_state{sensor=\"s\"} 1\n"},
-    {nullptr,
-     "fan",
-     "RPM",
-     "fan0",
-     900,
-     {1, 1, 0, 0, 1000, 1500, 0, 0},
-     "qel_sensor_available{sensor=\"s\"} 1\nqel_fan_speed_rpm{sensor=\"s\",component=\"fan0\"} "
-     "900\n"
+    {nullptr, "fan", "RPM", "fan0", 900, kLowerOnly,
+     "qel_sensor_available{sensor=\"s\"} 1\n"
+     "qel_fan_speed_rpm{sensor=\"s\",component=\"fan0\"} 900\n"
      "qel_sensor_threshold{sensor=\"s\",level=\"lower_critical\"} 1000\n"
      "qel_sensor_threshold{sensor=\"s\",level=\"lower_warning\"} 1500\n"
      "qel_sensor_state{sensor=\"s\"} 2\n"},
-    {nullptr,
-     "current",
-     "A",
-     "psu0",
-     34.2f,
-     {},
+    {nullptr, "current", "A", "psu0", 34.2f, kNone,
      "qel_sensor_available{sensor=\"s\"} 1\n"
-     "qel_current_amperes{sensor=\"s\",component=\"psu0\"} 34.2\nqel_sensor_state{sensor=\"s\"} "
-     "0\n"},
-    {nullptr,
-     "power",
-     "W",
-     "psu0",
-     1100,
-     {0, 0, 1, 1, 0, 0, 900, 1100},
-     "qel_sensor_available{sensor=\"s\"} 1\nqel_power_watts{sensor=\"s\",component=\"psu0\"} 1100\n"
+     "qel_current_amperes{sensor=\"s\",component=\"psu0\"} 34.2\n"
+     "qel_sensor_state{sensor=\"s\"} 0\n"},
+    {nullptr, "power", "W", "psu0", 1100, kUpperAtLimit,
+     "qel_sensor_available{sensor=\"s\"} 1\n"
+     "qel_power_watts{sensor=\"s\",component=\"psu0\"} 1100\n"
      "qel_sensor_threshold{sensor=\"s\",level=\"upper_warning\"} 900\n"
      "qel_sensor_threshold{sensor=\"s\",level=\"upper_critical\"} 1100\n"
      "qel_sensor_state{sensor=\"s\"} 2\n"},
     // A kind and unit no rule names, with texts that need escaping.
-    {nullptr,
-     "temperature",
-     "F",
-     "a\"b\\c\nd",
-     -4.5f,
-     {},
+    {nullptr, "temperature", "F", "a\"b\\c\nd", -4.5f, kNone,
      "qel_sensor_available{sensor=\"s\"} 1\n"
      "qel_sensor_value{sensor=\"s\",component=\"a\\\"b\\\\c\\nd\",unit=\"F\"} -4.5\n"
      "qel_sensor_state{sensor=\"s\"} 0\n"},
-    {nullptr,
-     "temperature",
-     "C",
-     "dimm1",
-     QEL_NO_READING,
-     {},
+    {nullptr, "temperature", "C", "dimm1", QEL_NO_READING, kNone,
      "qel_sensor_available{sensor=\"s\"} 0\n"},
     // The configuration's catalogue fields and scale: the kind is text 2 here.
-    {kMillivolts,
-     "voltage",
-     "mV",
-     "psu0",
-     1050,
-     {1, 0, 0, 0, 900, 0, 0, 0},
-     "qel_sensor_available{sensor=\"s\"} 1\nqel_voltage_volts{sensor=\"s\",component=\"psu0\"} "
-     "1.05\n"
-     "qel_sensor_threshold{sensor=\"s\",level=\"lower_critical\"} "
-     "0.9\nqel_sensor_state{sensor=\"s\"} 0\n"},
+    {kMillivolts, "voltage", "mV", "psu0", 1050, kLowerCritical,
+     "qel_sensor_available{sensor=\"s\"} 1\n"
+     "qel_voltage_volts{sensor=\"s\",component=\"psu0\"} 1.05\n"
+     "qel_sensor_threshold{sensor=\"s\",level=\"lower_critical\"} 0.9\n"
+     "qel_sensor_state{sensor=\"s\"} 0\n"},
 };
 
 TEST(ExporterMapping, SensorSamples) {
@@ -148,6 +118,7 @@ TEST(ExporterMapping, ConfigurationsRefused) {
 }
 
 TEST(ExporterRequest, ProbeQueries) {
+  const char *kBadProgram = "program is not a number from 1 to 4294967295 (decimal or 0x-hex)";
   const std::tuple<QueryParams, const char *, unsigned long> kQueries[] = {
       {{{"target", "sp1.example.org"}}, "sp1.example.org", 7},
       {{{"target", "fd00::1"}, {"program", "0x40000001"}}, "fd00::1", 0x40000001},
@@ -159,12 +130,8 @@ TEST(ExporterRequest, ProbeQueries) {
       {{{"target", "sp1/x"}}, "target is not a host name or address", 0},
       {{{"target", "-sp1"}}, "target is not a host name or address", 0},
       {{{"target", "sp1:111"}}, "target has a port; give the host", 0},
-      {{{"target", "sp1"}, {"program", "0"}},
-       "program is not a number from 1 to 4294967295 (decimal or 0x-hex)",
-       0},
-      {{{"target", "sp1"}, {"program", "4294967296"}},
-       "program is not a number from 1 to 4294967295 (decimal or 0x-hex)",
-       0},
+      {{{"target", "sp1"}, {"program", "0"}}, kBadProgram, 0},
+      {{{"target", "sp1"}, {"program", "4294967296"}}, kBadProgram, 0},
       {{{"target", "sp1"}, {"program", "1"}, {"program", "2"}},
        "program is given more than once",
        0},

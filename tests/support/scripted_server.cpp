@@ -20,11 +20,6 @@ namespace {
 constexpr uint32_t kLastFragment = 0x80000000u, kCall = 0, kReply = 1, kAccepted = 0, kSuccess = 0,
                    kProcUnavail = 3;
 
-uint32_t wordAt(const Bytes &bytes, std::size_t at) {
-  return (uint32_t{bytes[at]} << 24) | (uint32_t{bytes[at + 1]} << 16) |
-         (uint32_t{bytes[at + 2]} << 8) | bytes[at + 3];
-}
-
 // A signal (the fuzzer's timer, say) may interrupt a wait on the socket; it is taken up again.
 template <typename Io>
 ssize_t retried(Io io) {
@@ -230,13 +225,6 @@ bool ScriptedServer::handle(int fd, const Bytes &record, int id) {
       return false;
     case Reply::Kind::kProcUnavail:
       return writeRecord(fd, concat({head, words({kProcUnavail})}));
-    case Reply::Kind::kAfterStrays:
-      if (!writeRecord(
-              fd, words({wordAt(record, 0) + 1, kReply, kAccepted, AUTH_NONE, 0, kSuccess, 7})) ||
-          !writeRecord(fd, words({wordAt(record, 0), kCall, 2}))) {
-        return false;
-      }
-      break;
     case Reply::Kind::kBody:
       break;
   }

@@ -29,7 +29,6 @@ struct Reply {
     kDrop,         // close the connection without answering
     kHang,         // never answer; the connection stays open
     kProcUnavail,  // the RPC layer's "procedure unavailable"
-    kAfterStrays,  // `bytes` as kBody, after a reply to another call and a record that is no reply
   };
   Kind kind = Kind::kBody;
   Bytes bytes;
@@ -40,7 +39,6 @@ struct Reply {
   static Reply record(bool_t (*codec)(XDR *, T *), const T &value) {
     return body(encode(codec, value));
   }
-  static Reply afterStrays(Bytes b) { return {Kind::kAfterStrays, std::move(b)}; }
   static Reply drop() { return {Kind::kDrop, {}}; }
   static Reply hang() { return {Kind::kHang, {}}; }
   static Reply procUnavail() { return {Kind::kProcUnavail, {}}; }

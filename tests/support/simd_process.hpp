@@ -3,41 +3,38 @@
 // own, waited for until the port mapper knows it, stopped with SIGTERM.
 #pragma once
 
-#include <sys/types.h>
-
 #include <chrono>
 #include <cstdint>
 #include <optional>
 #include <string>
 #include <vector>
 
+#include "child_process.hpp"
+
 namespace qel::test {
 
 class SimdProcess {
  public:
-  SimdProcess() = default;
-  ~SimdProcess();
-  SimdProcess(const SimdProcess &) = delete;
-  SimdProcess &operator=(const SimdProcess &) = delete;
-
   // Starts the server in the foreground on `program` (0: a free random one) with `extraArgs`
   // added, and waits until it is registered. False when it exits or is not registered within
   // ten seconds.
   bool start(uint32_t program = 0, const std::vector<std::string> &extraArgs = {});
   // SIGTERM, then waits for the end: the exit status, or -1 when it did not end normally.
-  int stop();
+  int stop() { return process_.stop(); }
   // Waits up to `limit` for the server to end by itself: its exit status, or nullopt.
-  std::optional<int> waitForExit(std::chrono::milliseconds limit);
+  std::optional<int> waitForExit(std::chrono::milliseconds limit) {
+    return process_.waitForExit(limit);
+  }
 
   uint32_t program() const { return program_; }
-  pid_t pid() const { return pid_; }
+  pid_t pid() const { return process_.pid(); }
 
   // Runs the server with `args` (words split at blanks) to its end: its exit status (-1 when
   // killed), with what it wrote.
   static int run(const std::string &args, std::string &output);
 
  private:
-  pid_t pid_ = -1;
+  ChildProcess process_;
   uint32_t program_ = 0;
 };
 

@@ -65,6 +65,12 @@ Bytes words(std::initializer_list<uint32_t> values) {
   return out;
 }
 
+uint32_t wordAt(const Bytes &bytes, std::size_t at) {
+  if (bytes.size() < at + 4) return 0;
+  return (uint32_t{bytes[at]} << 24) | (uint32_t{bytes[at + 1]} << 16) |
+         (uint32_t{bytes[at + 2]} << 8) | bytes[at + 3];
+}
+
 Bytes encodeInt(int32_t value) { return words({static_cast<uint32_t>(value)}); }
 
 Bytes xdrString(const std::string &text) {

@@ -49,6 +49,8 @@ Decoded<T> decode(bool_t (*codec)(XDR *, T *), const Bytes &bytes,
 
 // Big-endian words, for writing expected bytes in tests.
 Bytes words(std::initializer_list<uint32_t> values);
+// The big-endian word at byte `at`; 0 past the end.
+uint32_t wordAt(const Bytes &bytes, std::size_t at);
 Bytes encodeInt(int32_t value);
 // An XDR string: length, bytes, padding.
 Bytes xdrString(const std::string &text);

@@ -13,7 +13,7 @@ namespace qel::test {
 namespace {
 
 using InterfaceTest = ServerTest;
-constexpr uint32_t kGetIP = 1020, kSetIP = 1021, kSetHostname = 1025, kReset = 1029;
+constexpr uint32_t kGetIP = 1020, kSetIP = 1021;
 
 // A reply for interface 1: 10.0.0.2/255.255.255.0 through 10.0.0.1, with these flags, label
 // and hardware address bytes.
@@ -130,19 +130,6 @@ TEST_F(InterfaceTest, WriteRules) {
     const auto calls = server.callsOf(kSetIP);
     EXPECT_EQ(calls.empty() ? Bytes{} : calls[0].arguments, request);
   }
-}
-
-TEST_F(InterfaceTest, ResetLeavesItsTimeoutOnTheHandle) {
-  server.answer(kReset, Reply::integer(6));
-  server.answer(kSetHostname, Reply::integer(0));
-  const unsigned short selector = 0xBEEF;
-  ASSERT_EQ(qelResetToDefaultSettings(&selector), 6u);
-  EXPECT_EQ(server.callsOf(kReset).back().arguments, words({0xBEEF}));
-  ASSERT_EQ(qelSetHostname(0, "later"), RESULT_OK);
-  timeval timeout{-1, -1};
-  ASSERT_TRUE(clnt_control(handle(), CLGET_TIMEOUT, reinterpret_cast<char *>(&timeout)));
-  EXPECT_EQ(std::make_pair(timeout.tv_sec, timeout.tv_usec), std::make_pair(180L, 0L))
-      << "later calls of the thread keep it";
 }
 
 }  // namespace

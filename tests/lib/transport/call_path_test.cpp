@@ -4,7 +4,6 @@
 #include "lib/transport/call_path.hpp"
 
 #include <arpa/inet.h>
-#include <fcntl.h>
 #include <gtest/gtest.h>
 #include <netinet/in.h>
 #include <pthread.h>
@@ -14,7 +13,6 @@
 
 #include <atomic>
 #include <chrono>
-#include <cstring>
 #include <functional>
 #include <string>
 #include <thread>
@@ -84,12 +82,6 @@ struct Pair {
   }
 };
 
-uint32_t wordAt(const Bytes &b, size_t index) {
-  uint32_t w = 0;
-  if (b.size() >= (index + 1) * 4) std::memcpy(&w, b.data() + index * 4, 4);
-  return ntohl(w);
-}
-
 // An accepted, successful reply to `xid`: a verifier of `verifier` words (flavour 1 when not
 // empty), then the results.
 Bytes reply(uint32_t xid, const Bytes &results, const Bytes &verifier = {}) {
@@ -98,17 +90,13 @@ Bytes reply(uint32_t xid, const Bytes &results, const Bytes &verifier = {}) {
        verifier, words({0}), results});
 }
 
-long msSince(steady_clock::time_point start) {
-  return std::chrono::duration_cast<milliseconds>(steady_clock::now() - start).count();
-}
-
 // The call fails at its wait: neither before it nor more than a tenth after it.
 void expectFailsAtItsWait(const std::function<clnt_stat()> &call) {
   const auto start = steady_clock::now();
   EXPECT_EQ(call(), RPC_TIMEDOUT);
-  const long took = msSince(start);
-  EXPECT_GE(took, kWaitMs);
-  EXPECT_LE(took, kWaitMs + kWaitMs / 10);
+  const auto took = steady_clock::now() - start;
+  EXPECT_GE(took, milliseconds(kWaitMs));
+  EXPECT_LE(took, milliseconds(kWaitMs + kWaitMs / 10));
 }
 
 TEST(CallPath, RecordsThatAnswerNoCallArePassedOverVerifiersAndAll) {
@@ -200,7 +188,7 @@ TEST(CallPath, AZeroTimeoutSendsTheCallAndWaitsForNoReply) {
   ASSERT_TRUE(clnt_control(p.clnt, CLSET_TIMEOUT, reinterpret_cast<char *>(&zero)));
   int result = 0;
   EXPECT_EQ(p.callInt(&result, 1001), RPC_TIMEDOUT);
-  EXPECT_EQ(wordAt(p.readRecord(), 5), 1001u) << "the procedure number went out";
+  EXPECT_EQ(wordAt(p.readRecord(), 20), 1001u) << "the procedure number went out";
 }
 
 TEST(CallPath, ControlRequestsOfTheHandleAndThosePassedOn) {
@@ -225,16 +213,13 @@ TEST(CallPath, ControlRequestsOfTheHandleAndThosePassedOn) {
   p.callInt(&result);
   const Bytes call = p.readRecord();
   EXPECT_EQ(wordAt(call, 0), 0x01020304u);
-  EXPECT_EQ(wordAt(call, 3), 0x40000777u);
+  EXPECT_EQ(wordAt(call, 12), 0x40000777u);
 
-  // The descriptor is the RPC layer's client's, passed on.
+  // The descriptor is the RPC layer's client's, passed on: what goes out on it reaches the peer.
   int fd = -1;
   ASSERT_TRUE(control(CLGET_FD, &fd));
-  sockaddr_in mine{}, peers{};
-  socklen_t size = sizeof mine;
-  getsockname(fd, reinterpret_cast<sockaddr *>(&mine), &size);
-  getpeername(p.server, reinterpret_cast<sockaddr *>(&peers), &size);
-  EXPECT_EQ(mine.sin_port, peers.sin_port);
+  EXPECT_EQ(write(fd, "x", 1), 1);
+  EXPECT_EQ(recv(p.server, &value, 1, 0), 1);
 }
 
 TEST(CallPath, AHandleWithOtherCredentialsHasItsCallsRefusedUnsent) {

@@ -124,27 +124,6 @@ TEST(HostConnectionLock, KeepsErrnoAcrossLockAndUnlock) {
   EXPECT_EQ(errno, ECONNREFUSED);
 }
 
-// Records that answer no call of this thread are passed over: a reply to another call (carrying
-// 7) and a record that is no reply at all.
-TEST_F(ConnectionTest, RecordsThatAnswerNoCallArePassedOver) {
-  server.answer(kConfigure, Reply::afterStrays(encodeInt(5)));
-  EXPECT_EQ(qelConfigureServer(), 5u);
-  EXPECT_NE(handle(), nullptr);
-}
-
-// A timeout set on the handle bounds the wait for a reply, instead of the stubs' 25 s.
-TEST_F(ConnectionTest, AHandlesOwnTimeoutBoundsTheWait) {
-  server.answer(kConfigure, Reply::hang());
-  timeval wait{0, 300000};
-  ASSERT_TRUE(clnt_control(handle(), CLSET_TIMEOUT, reinterpret_cast<char *>(&wait)));
-  const auto start = std::chrono::steady_clock::now();
-  EXPECT_EQ(qelConfigureServer(), RESULT_CALL_FAILED);
-  const auto took = std::chrono::steady_clock::now() - start;
-  EXPECT_GE(took, std::chrono::milliseconds(300));
-  EXPECT_LT(took, std::chrono::seconds(5));
-  EXPECT_EQ(handle(), nullptr);
-}
-
 using ServerLossTest = ServerTest;
 
 TEST_F(ServerLossTest, ServerKilledDuringACallFailsItAndTheNextCallReachesItOnceBack) {

@@ -35,22 +35,10 @@ Json Control::ask(const Json &request) {
   return Json::parse(exchange(request.dump() + "\n"), nullptr, false);
 }
 
-unsigned powerState() {
-  int value = -1;
-  return qelPlatformGetPowerState(&value);
-}
-
-unsigned platformState() {
-  int value = -1;
-  return qelPlatformGetState(&value);
-}
-
 unsigned sensorValue(const char *id) {
   float value = 0;
   return qelSysGetSensorValue(id, &value);
 }
-
-unsigned cpu0Temp() { return sensorValue("cpu0-temp"); }
 
 unsigned bothCpuTemps() { return sensorValue("cpu0-temp") * 100 + sensorValue("cpu1-temp"); }
 
@@ -78,16 +66,6 @@ double fanMode() {
   return qelGetFanState(&fan) ? -1 : fan.debugValue1;
 }
 
-double shutdownReason() {
-  int value = -1;
-  return qelPlatformGetShutdownReason(&value) ? -1 : value;
-}
-
-double hostState() {
-  int value = -1;
-  return qelPlatformGetState(&value) ? -1 : value;
-}
-
 in_port_t localPort() {
   int fd = -1;
   clnt_control(handle(), CLGET_FD, reinterpret_cast<char *>(&fd));
@@ -95,15 +73,6 @@ in_port_t localPort() {
   socklen_t size = sizeof address;
   getsockname(fd, reinterpret_cast<sockaddr *>(&address), &size);
   return address.sin_port;
-}
-
-bool eventually(const std::function<bool()> &done) {
-  using namespace std::chrono_literals;
-  const auto end = std::chrono::steady_clock::now() + 10s;
-  for (; std::chrono::steady_clock::now() < end; std::this_thread::sleep_for(10ms)) {
-    if (done()) return true;
-  }
-  return false;
 }
 
 }  // namespace qel::test

@@ -9,6 +9,9 @@
 #include <nlohmann/json.hpp>
 #include <string>
 
+#include "child_process.hpp"
+#include "qel.h"
+
 namespace qel::test {
 
 using Json = nlohmann::json;
@@ -24,26 +27,32 @@ struct Control {
   int fd;
 };
 
-// Calls through the library: their result code.
-unsigned powerState();
-unsigned platformState();
+// A call through the library with an output of its own: its result code, or what it read
+// (-1 when it failed).
+template <auto Operation, typename Output>
+unsigned codeOf() {
+  Output output{};
+  return Operation(&output);
+}
+template <auto Operation, typename Output>
+double readOf() {
+  Output output{};
+  return Operation(&output) ? -1 : static_cast<double>(output);
+}
+
+inline unsigned powerState() { return codeOf<qelPlatformGetPowerState, int>(); }
+inline unsigned platformState() { return codeOf<qelPlatformGetState, int>(); }
+inline double shutdownReason() { return readOf<qelPlatformGetShutdownReason, int>(); }
+inline double hostState() { return readOf<qelPlatformGetState, int>(); }
 unsigned sensorValue(const char *id);
-unsigned cpu0Temp();
 unsigned bothCpuTemps();  // cpu0-temp's code times 100, plus cpu1-temp's
 unsigned powerLevel();
 unsigned hostname();
-
-// Calls through the library: what they read, or -1 when they fail.
 double readBy(unsigned (*op)(const char *, int *), const char *name);
 double reading(const char *id);
 double fanMode();
-double shutdownReason();
-double hostState();
 
 // The local port of the thread's connection.
 in_port_t localPort();
-
-// Waits, up to ten seconds, for `done` to hold.
-bool eventually(const std::function<bool()> &done);
 
 }  // namespace qel::test
