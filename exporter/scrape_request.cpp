@@ -68,9 +68,11 @@ Clock::duration scrapeBudget(std::string_view timeoutHeader, const ScrapeTimes &
   if (error != std::errc() || stop != end || !std::isfinite(seconds) || seconds <= 0) {
     return times.fallback;
   }
-  const auto said = std::chrono::duration_cast<Clock::duration>(
-      std::chrono::duration<double>(std::min(seconds, kLongestScrapeSeconds)));
-  return std::max(said - times.offset, said / 2);
+  // In seconds until the end, rounded up: a time the scraper gives, however small, is never 0.
+  const double said = std::min(seconds, kLongestScrapeSeconds);
+  const double offset = std::chrono::duration<double>(times.offset).count();
+  return std::chrono::ceil<Clock::duration>(
+      std::chrono::duration<double>(std::max(said - offset, said / 2)));
 }
 
 }  // namespace qel::exporter

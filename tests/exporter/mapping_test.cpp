@@ -159,6 +159,8 @@ TEST(ExporterRequest, ScrapeBudget) {
     EXPECT_EQ(std::chrono::duration_cast<milliseconds>(scrapeBudget(header, times)).count(), budget)
         << header;
   }
+  // Half of a nanosecond rounds up, never down to no time at all.
+  EXPECT_GT(scrapeBudget("1e-9", times), Clock::duration::zero());
 }
 
 }  // namespace
