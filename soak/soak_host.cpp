@@ -5,6 +5,7 @@
 // that descriptors and heap are back at their baseline. It prints one line of figures and exits
 // non-zero when a check failed.
 #include <dirent.h>
+#include <execinfo.h>
 #include <fcntl.h>
 #include <malloc.h>
 #include <signal.h>
@@ -56,11 +57,38 @@ bool documented(unsigned int code) {
   return false;
 }
 
+// Why connections could not be made, as the RPC layer's creation error on the calling thread
+// tells it: status and system error, counted in a table that needs no allocation.
+constexpr int kStatuses = 32, kErrnos = 160;
+long creationCauses[kStatuses][kErrnos];
+
 void record(unsigned int code) {
   ++operations;
   if (!documented(code)) ++undocumented;
   std::lock_guard<std::mutex> lock(resultsMutex);
   ++results[code];
+  if (code == RESULT_NO_RESOURCES) {
+    // Read under the host's connection lock, which a fork waits for: the RPC layer takes a
+    // lock of its own to find the thread's creation error.
+    lockSharedRPCConnectionMutex();
+    const auto cause = rpc_createerr;
+    unlockSharedRPCConnectionMutex();
+    const int error = cause.cf_stat == RPC_SYSTEMERROR || cause.cf_stat == RPC_PMAPFAILURE
+                          ? cause.cf_error.re_errno
+                          : 0;
+    ++creationCauses[std::clamp<int>(cause.cf_stat, 0, kStatuses - 1)]
+                    [std::clamp(error, 0, kErrnos - 1)];
+  }
+}
+
+// "status/errno:count" for each cause of a failed creation met.
+void printCreationCauses() {
+  for (int status = 0; status < kStatuses; ++status) {
+    for (int error = 0; error < kErrnos; ++error) {
+      const long count = creationCauses[status][error];
+      if (count != 0) std::printf(" %d/%d:%ld", status, error, count);
+    }
+  }
 }
 
 // A sensor's description names the sensor asked for: a reply meant for another request shows.
@@ -100,22 +128,42 @@ unsigned int mixedOperation(std::mt19937 &random) {
   }
 }
 
-// A child's calls go on a connection of its own; it reports through its exit status.
+// A child that stalls says where: the backtrace of its one thread, then exit status 3. The
+// unwinder is loaded before any fork, so the handler only writes.
+constexpr unsigned kChildSeconds = 120;
+void reportStall(int) {
+  constexpr char kNote[] = "soak_host: a child stalled; its stack:\n";
+  if (write(STDERR_FILENO, kNote, sizeof kNote - 1) < 0) _exit(3);
+  void *frames[64];
+  backtrace_symbols_fd(frames, backtrace(frames, 64), STDERR_FILENO);
+  _exit(3);
+}
+
+// A child's calls go on a connection of its own; it reports through its exit status, and on
+// standard error what went wrong.
 void forkChild(std::mt19937 &random) {
   const pid_t child = fork();
   if (child == 0) {
-    alarm(120);  // a child that stalls is killed and counted
-    long wrongCode = 0;
+    signal(SIGALRM, reportStall);
+    alarm(kChildSeconds);
     for (int i = 0; i < 30; ++i) {
-      if (!documented(describedSensor(sensorIds[random() % sensorIds.size()]))) ++wrongCode;
+      const unsigned int rc = describedSensor(sensorIds[random() % sensorIds.size()]);
+      if (!documented(rc)) {
+        std::fprintf(stderr, "soak_host: a child's call %d returned %u\n", i, rc);
+        _exit(2);
+      }
     }
-    _exit(crossWired > 0 || wrongCode > 0 ? 1 : 0);
+    if (crossWired > 0) std::fprintf(stderr, "soak_host: a child had another request's answer\n");
+    _exit(crossWired > 0 ? 1 : 0);
   }
   if (child < 0) return;
   ++children;
   int status = 0;
   waitpid(child, &status, 0);
-  if (!WIFEXITED(status) || WEXITSTATUS(status) != 0) ++childFailures;
+  if (WIFEXITED(status) && WEXITSTATUS(status) == 0) return;
+  ++childFailures;
+  if (WIFSIGNALED(status))
+    std::fprintf(stderr, "soak_host: a child died of signal %d\n", WTERMSIG(status));
 }
 
 void worker(unsigned int seed, int forkEvery) {
@@ -228,6 +276,8 @@ int main(int argc, char **argv) {
   sigaddset(&set, SIGUSR1);
   sigaddset(&set, SIGTERM);
   pthread_sigmask(SIG_BLOCK, &set, nullptr);  // for every thread: they arrive at sigwait only
+  void *frame;
+  backtrace(&frame, 1);
 
   prepareCounters();
   const unsigned long program = std::strtoul(argv[1], nullptr, 0);
@@ -267,6 +317,9 @@ int main(int argc, char **argv) {
   for (const auto &[code, count] : results) {
     if (code != 0 && count != 0) std::printf(" %u:%ld", code, count);
   }
+  std::printf(" (code 8 by creation status/errno:");
+  printCreationCauses();
+  std::printf(")");
   std::printf(
       ", undocumented codes %ld, cross-wired answers %ld, children %ld (failed %ld),"
       " descriptor fills %ld, recovered %s, descriptors above baseline %ld, bytes above"
