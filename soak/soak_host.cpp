@@ -62,33 +62,41 @@ bool documented(unsigned int code) {
 constexpr int kStatuses = 32, kErrnos = 160;
 long creationCauses[kStatuses][kErrnos];
 
+// The table's cell for the calling thread's last failed creation. The error is read under the
+// host's connection lock, which a fork waits for: the RPC layer takes a lock of its own to find
+// it.
+long &lastCreationCause() {
+  lockSharedRPCConnectionMutex();
+  const auto cause = rpc_createerr;
+  unlockSharedRPCConnectionMutex();
+  const int error = cause.cf_stat == RPC_SYSTEMERROR || cause.cf_stat == RPC_PMAPFAILURE
+                        ? cause.cf_error.re_errno
+                        : 0;
+  return creationCauses[std::clamp<int>(cause.cf_stat, 0, kStatuses - 1)]
+                       [std::clamp(error, 0, kErrnos - 1)];
+}
+
 void record(unsigned int code) {
   ++operations;
   if (!documented(code)) ++undocumented;
+  long *cause = code == RESULT_NO_RESOURCES ? &lastCreationCause() : nullptr;
   std::lock_guard<std::mutex> lock(resultsMutex);
   ++results[code];
-  if (code == RESULT_NO_RESOURCES) {
-    // Read under the host's connection lock, which a fork waits for: the RPC layer takes a
-    // lock of its own to find the thread's creation error.
-    lockSharedRPCConnectionMutex();
-    const auto cause = rpc_createerr;
-    unlockSharedRPCConnectionMutex();
-    const int error = cause.cf_stat == RPC_SYSTEMERROR || cause.cf_stat == RPC_PMAPFAILURE
-                          ? cause.cf_error.re_errno
-                          : 0;
-    ++creationCauses[std::clamp<int>(cause.cf_stat, 0, kStatuses - 1)]
-                    [std::clamp(error, 0, kErrnos - 1)];
-  }
+  if (cause != nullptr) ++*cause;
 }
 
-// "status/errno:count" for each cause of a failed creation met.
+// " (code 8 by creation status/errno: S/E:N ...)" when a creation failed.
 void printCreationCauses() {
+  const char *lead = " (code 8 by creation status/errno:";
   for (int status = 0; status < kStatuses; ++status) {
     for (int error = 0; error < kErrnos; ++error) {
       const long count = creationCauses[status][error];
-      if (count != 0) std::printf(" %d/%d:%ld", status, error, count);
+      if (count == 0) continue;
+      std::printf("%s %d/%d:%ld", lead, status, error, count);
+      lead = "";
     }
   }
+  if (*lead == '\0') std::printf(")");
 }
 
 // A sensor's description names the sensor asked for: a reply meant for another request shows.
@@ -317,9 +325,7 @@ int main(int argc, char **argv) {
   for (const auto &[code, count] : results) {
     if (code != 0 && count != 0) std::printf(" %u:%ld", code, count);
   }
-  std::printf(" (code 8 by creation status/errno:");
   printCreationCauses();
-  std::printf(")");
   std::printf(
       ", undocumented codes %ld, cross-wired answers %ld, children %ld (failed %ld),"
       " descriptor fills %ld, recovered %s, descriptors above baseline %ld, bytes above"
