@@ -53,6 +53,9 @@ struct Handle {
   // A request went out in part, or not at all after the stream took it: the connection is out
   // of step with the server, and every later call fails at once.
   bool broken = false;
+  // The stream stands at the start of a record (the last reply was read to its record's end):
+  // the next read begins there instead of passing over the rest of a record first.
+  bool atRecordStart = false;
   rpc_err error{};
 
   Handle() = default;

@@ -21,8 +21,6 @@ using namespace callpath;
 
 namespace {
 
-// The RPC layer's buffer sizes for a TCP client: 64 KiB each way.
-constexpr u_int kBufferSize = 64 * 1024;
 // A port mapper lookup sends 56 bytes and reads a 28-byte reply: the record stream's smallest
 // buffers (it takes nothing below 100 bytes).
 constexpr u_int kLookupBufferSize = 128;
@@ -54,9 +52,10 @@ bool_t resultsLater(XDR *, void *) { return TRUE; }
 // The verifier body the header's decoder allocated. Only an accepted reply has a verifier: in a
 // refused one the same place holds the versions or the reason of the refusal.
 void releaseVerifier(XDR *x, rpc_msg &reply) {
-  if (reply.rm_reply.rp_stat != MSG_ACCEPTED || reply.acpted_rply.ar_verf.oa_base == nullptr) {
-    return;
-  }
+  // Whatever word the server sent, as the decoder stored it: not always one of the enum's values.
+  enum_t status;
+  std::memcpy(&status, &reply.rm_reply.rp_stat, sizeof status);
+  if (status != MSG_ACCEPTED || reply.acpted_rply.ar_verf.oa_base == nullptr) return;
   const xdr_op op = x->x_op;
   x->x_op = XDR_FREE;
   xdr_opaque_auth(x, &reply.acpted_rply.ar_verf);
@@ -83,7 +82,8 @@ clnt_stat receive(Handle &h, uint32_t xid, xdrproc_t decode, void *results) {
     reply.acpted_rply.ar_verf = _null_auth;
     reply.acpted_rply.ar_results.where = nullptr;
     reply.acpted_rply.ar_results.proc = reinterpret_cast<xdrproc_t>(resultsLater);
-    if (!xdrrec_skiprecord(x)) return unreadable(h);
+    if (!h.atRecordStart && !xdrrec_skiprecord(x)) return unreadable(h);
+    h.atRecordStart = false;
     const bool decoded = xdr_replymsg(x, &reply);
     if (decoded && reply.rm_xid == xid) break;
     releaseVerifier(x, reply);
@@ -94,6 +94,11 @@ clnt_stat receive(Handle &h, uint32_t xid, xdrproc_t decode, void *results) {
     if (h.error.re_status == RPC_SUCCESS) h.error.re_status = RPC_CANTDECODERES;
   }
   releaseVerifier(x, reply);
+  // A reply counts once its whole record has come: the rest of it is read and passed over.
+  if (h.error.re_status == RPC_SUCCESS) {
+    if (!xdrrec_skiprecord(x)) return unreadable(h);
+    h.atRecordStart = true;
+  }
   return h.error.re_status;
 }
 
@@ -240,15 +245,6 @@ bool_t control(CLIENT *c, u_int request, void *info) {
 std::remove_pointer_t<decltype(CLIENT::cl_ops)> ownOps = {call,        abortCall,     getError,
                                                           freeResults, destroyHandle, control};
 
-// A first transaction id that differs from process to process and from handle to handle, as the
-// RPC layer's are.
-uint32_t firstXid() {
-  static std::atomic<uint32_t> disrupt{0};
-  const auto now = std::chrono::system_clock::now().time_since_epoch().count();
-  return (disrupt.fetch_add(1, std::memory_order_relaxed) + 1) ^ static_cast<uint32_t>(getpid()) ^
-         static_cast<uint32_t>(now) ^ static_cast<uint32_t>(static_cast<uint64_t>(now) >> 32);
-}
-
 // Opens the handle's record stream over `fd` and writes the call header's fixed words; false
 // when the stream's buffers cannot be had.
 bool open(Handle &h, int fd, u_int bufferSize, rpcprog_t program, rpcvers_t version, uint32_t xid) {
@@ -290,7 +286,7 @@ CLIENT *withOwnCallPath(CLIENT *tcp) {
                       clnt_control(tcp, CLGET_XID, reinterpret_cast<char *>(&xid)) &&
                       clnt_control(tcp, CLGET_PROG, reinterpret_cast<char *>(&program)) &&
                       clnt_control(tcp, CLGET_VERS, reinterpret_cast<char *>(&version)) &&
-                      open(*h, fd, kBufferSize, program, version, xid);
+                      open(*h, fd, kStreamBufferSize, program, version, xid);
   if (!opened) {
     if (h != nullptr && h->stream.x_private != nullptr) XDR_DESTROY(&h->stream);
     clnt_destroy(tcp);
@@ -303,10 +299,11 @@ CLIENT *withOwnCallPath(CLIENT *tcp) {
   return present(std::move(h), auth);
 }
 
-CLIENT *handleOver(int fd, const sockaddr_in &server, rpcprog_t program, rpcvers_t version) {
+CLIENT *handleOver(int fd, const sockaddr_in &server, rpcprog_t program, rpcvers_t version,
+                   u_int bufferSize) {
   std::unique_ptr<Handle> h(new (std::nothrow) Handle);
   AUTH *auth = noCredentials();
-  if (h == nullptr || auth == nullptr || !open(*h, fd, kBufferSize, program, version, firstXid())) {
+  if (h == nullptr || auth == nullptr || !open(*h, fd, bufferSize, program, version, firstXid())) {
     if (h != nullptr && h->stream.x_private != nullptr) XDR_DESTROY(&h->stream);
     NoCancel hold;
     close(fd);
@@ -318,10 +315,11 @@ CLIENT *handleOver(int fd, const sockaddr_in &server, rpcprog_t program, rpcvers
   return present(std::move(h), auth);
 }
 
-clnt_stat askPortMapper(int fd, pmap query, steady_clock::time_point deadline, unsigned short &port,
-                        rpc_err &error) {
+clnt_stat askPortMapper(int fd, pmap query, uint32_t xid, steady_clock::time_point deadline,
+                        unsigned short &port, rpc_err &error) {
   Handle h;
-  if (!open(h, fd, kLookupBufferSize, PMAPPROG, PMAPVERS, firstXid())) {
+  // The handle keeps the id before the next call's: a call counts down by one first.
+  if (!open(h, fd, kLookupBufferSize, PMAPPROG, PMAPVERS, xid + 1)) {
     error = {};
     error.re_status = RPC_SYSTEMERROR;
     error.re_errno = ENOMEM;
@@ -346,6 +344,13 @@ clnt_stat askPortMapper(int fd, pmap query, steady_clock::time_point deadline, u
   error = h.error;
   port = status == RPC_SUCCESS ? static_cast<unsigned short>(answer) : 0;
   return status;
+}
+
+uint32_t firstXid() {
+  static std::atomic<uint32_t> disrupt{0};
+  const auto now = std::chrono::system_clock::now().time_since_epoch().count();
+  return (disrupt.fetch_add(1, std::memory_order_relaxed) + 1) ^ static_cast<uint32_t>(getpid()) ^
+         static_cast<uint32_t>(now) ^ static_cast<uint32_t>(static_cast<uint64_t>(now) >> 32);
 }
 
 bool hasOwnCallPath(const CLIENT *clnt) { return clnt != nullptr && clnt->cl_ops == &ownOps; }

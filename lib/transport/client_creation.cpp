@@ -115,8 +115,8 @@ unsigned short lookUpPort(const sockaddr_in &portMapper, rpcprog_t program, rpcv
   if (!connectBy(s, portMapper, deadline, error)) return 0;
   unsigned short port = 0;
   rpc_err failure{};
-  if (askPortMapper(s.get(), pmap{program, version, IPPROTO_TCP, 0}, deadline, port, failure) !=
-      RPC_SUCCESS) {
+  if (askPortMapper(s.get(), pmap{program, version, IPPROTO_TCP, 0}, firstXid(), deadline, port,
+                    failure) != RPC_SUCCESS) {
     error.cf_stat = RPC_PMAPFAILURE;
     error.cf_error = failure;
     return 0;

@@ -166,6 +166,19 @@ const ReplyCase kReplies[] = {
            {words({24, x + 1, 1, 0, 0, 0, 0}), words({0}), marked(reply(x, encodeInt(3)))});
      },
      RPC_CANTRECV, 0},
+    {"a reply in two fragments",
+     [](uint32_t x) {
+       const Bytes whole = reply(x, encodeInt(6));
+       return concat({words({12}), Bytes(whole.begin(), whole.begin() + 12),
+                      words({0x80000000u | 16}), Bytes(whole.begin() + 12, whole.end())});
+     },
+     RPC_SUCCESS, 6},
+    // The reply is there, but its record never ends: no reply has come.
+    {"a reply whose record never ends",
+     [](uint32_t x) {
+       return concat({words({28}), reply(x, encodeInt(1))});
+     },
+     RPC_CANTRECV, 0},
     {"a zero fragment header inside the reply",
      [](uint32_t x) {
        return concat({words({8, x, 1}), words({0})});
