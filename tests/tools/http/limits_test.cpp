@@ -148,14 +148,14 @@ TEST(Limits, AFullQueueIsAnswered503AndTheConnectionKept) {
 }
 
 TEST(Limits, AClientThatNeverReadsHoldsNoWorkerAndIsDropped) {
-  TestServer server(http::Limits{.writeTimeout = 1s, .workers = 1});
+  TestServer server(http::Limits{.writeTimeout = 2s, .workers = 1});
   RawClient greedy(server.port());
   greedy.send("GET /big HTTP/1.1\r\nHost: h\r\n\r\n");
   std::this_thread::sleep_for(200ms);
   EXPECT_LT(slowestAnswer(server.port(), 3, 0ms), 1s);
   // Unread 4 MiB: the server gives up on it after the write timeout, not before.
-  EXPECT_TRUE(eventually([&] { return server.server().counters().open == 1; }, 300ms));
-  EXPECT_TRUE(eventually([&] { return server.server().counters().open == 0; }, 3s));
+  EXPECT_TRUE(eventually([&] { return server.server().counters().open == 1; }, 1s));
+  EXPECT_TRUE(eventually([&] { return server.server().counters().open == 0; }, 4s));
 }
 
 TEST(Limits, TheContinueExpectationIsAnsweredBeforeTheBody) {
