@@ -6,7 +6,7 @@
 #include <string>
 #include <string_view>
 
-namespace qel::cli {
+namespace qel::tools {
 
 // The address that `text` names as a decimal number, or a hexadecimal one after 0x; nothing
 // when it is not a whole number that fits 32 bits. Signs, blanks and leading zeros are
@@ -17,4 +17,4 @@ std::optional<unsigned> addressNumber(std::string_view text);
 // would refuse it: the library's own reading decides, so that qelctl accepts what it accepts.
 std::optional<unsigned> dottedQuad(const std::string &text);
 
-}  // namespace qel::cli
+}  // namespace qel::tools

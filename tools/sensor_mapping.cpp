@@ -1,5 +1,5 @@
 // SPDX-License-Identifier: Apache-2.0
-#include "exporter/sensor_mapping.hpp"
+#include "tools/sensor_mapping.hpp"
 
 #include <algorithm>
 #include <cctype>
@@ -9,7 +9,7 @@
 #include <set>
 #include <sstream>
 
-namespace qel::exporter {
+namespace qel::tools {
 namespace {
 
 using Json = nlohmann::json;
@@ -58,17 +58,35 @@ CatalogueFields catalogueFields(const Json &value) {
   return fields;
 }
 
+constexpr std::pair<const char *, Quantity> kQuantities[] = {
+    {"temperature", Quantity::kTemperature},
+    {"voltage", Quantity::kVoltage},
+    {"fan", Quantity::kFanSpeed},
+    {"current", Quantity::kCurrent},
+    {"power", Quantity::kPower},
+    {"other", Quantity::kOther}};
+
+Quantity quantity(const std::string &name, const std::string &where) {
+  for (const auto &[known, value] : kQuantities) {
+    if (name == known) return value;
+  }
+  throw Unfit{where +
+              ": \"quantity\" is not one of temperature, voltage, fan, current, power, "
+              "other"};
+}
+
 SensorRule sensorRule(const Json &value, std::size_t index) {
   const std::string where = "\"sensors\"[" + std::to_string(index) + "]";
-  object(value, where, {"kind", "unit", "metric", "help", "scale"});
+  object(value, where, {"kind", "unit", "quantity", "metric", "help", "scale"});
   SensorRule rule;
   rule.kind = field<std::string>(value, where, "kind", "");
   rule.unit = field<std::string>(value, where, "unit", "");
-  rule.family.name = field<std::string>(value, where, "metric", "");
-  rule.family.help = field<std::string>(
-      value, where, "help", "Readings of " + rule.kind + " sensors (" + rule.unit + ").");
+  rule.quantity = quantity(field<std::string>(value, where, "quantity", "other"), where);
+  rule.metric = field<std::string>(value, where, "metric", "");
+  rule.help = field<std::string>(value, where, "help",
+                                 "Readings of " + rule.kind + " sensors (" + rule.unit + ").");
   rule.scale = field(value, where, "scale", 1.0);
-  if (!validMetricName(rule.family.name)) throw Unfit{where + ": \"metric\" is not a metric name"};
+  if (!validMetricName(rule.metric)) throw Unfit{where + ": \"metric\" is not a metric name"};
   if (!std::isfinite(rule.scale) || rule.scale == 0) throw Unfit{where + ": bad \"scale\""};
   return rule;
 }
@@ -95,16 +113,27 @@ const SensorRule *SensorMapping::ruleFor(std::string_view kind, std::string_view
   return nullptr;
 }
 
+const SensorRule *SensorMapping::ruleFor(const SensorInfo &info) const {
+  return ruleFor(catalogueText(info, fields.kind), catalogueText(info, fields.unit));
+}
+
+std::string_view catalogueText(const SensorInfo &info, int field) {
+  const char *texts[] = {info.text1, info.text2, info.text3, info.text4,
+                         info.text5, info.text6, info.text7};
+  return texts[field - 1];
+}
+
 SensorMapping defaultMapping() {
-  auto rule = [](const char *kind, const char *unit, const char *name, const char *help) {
-    return SensorRule{kind, unit, Family{name, help}, 1};
-  };
-  return {{},
-          {rule("temperature", "C", "qel_temperature_celsius", "Temperature sensor readings."),
-           rule("voltage", "V", "qel_voltage_volts", "Voltage sensor readings."),
-           rule("fan", "RPM", "qel_fan_speed_rpm", "Fan speed sensor readings."),
-           rule("current", "A", "qel_current_amperes", "Current sensor readings."),
-           rule("power", "W", "qel_power_watts", "Power sensor readings.")}};
+  auto rule = [](const char *kind, const char *unit, Quantity quantity, const char *metric,
+                 const char *help) { return SensorRule{kind, unit, quantity, metric, help, 1}; };
+  return {
+      {},
+      {rule("temperature", "C", Quantity::kTemperature, "qel_temperature_celsius",
+            "Temperature sensor readings."),
+       rule("voltage", "V", Quantity::kVoltage, "qel_voltage_volts", "Voltage sensor readings."),
+       rule("fan", "RPM", Quantity::kFanSpeed, "qel_fan_speed_rpm", "Fan speed sensor readings."),
+       rule("current", "A", Quantity::kCurrent, "qel_current_amperes", "Current sensor readings."),
+       rule("power", "W", Quantity::kPower, "qel_power_watts", "Power sensor readings.")}};
 }
 
 std::optional<SensorMapping> parseMapping(std::string_view document, std::string &error) {
@@ -131,4 +160,4 @@ std::optional<SensorMapping> loadMapping(const std::string &path, std::string &e
   return result;
 }
 
-}  // namespace qel::exporter
+}  // namespace qel::tools

@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: Apache-2.0
-#include "cli/threshold_state.hpp"
+#include "tools/threshold_state.hpp"
 
-namespace qel::cli {
+namespace qel::tools {
 
 ThresholdState thresholdState(float reading, const SensorThresholds &thresholds) {
   if (reading == QEL_NO_READING) return ThresholdState::kNoReading;
@@ -33,4 +33,4 @@ std::string_view stateName(ThresholdState state) {
   return "unknown";
 }
 
-}  // namespace qel::cli
+}  // namespace qel::tools

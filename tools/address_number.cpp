@@ -1,12 +1,12 @@
 // SPDX-License-Identifier: Apache-2.0
-#include "cli/address_number.hpp"
+#include "tools/address_number.hpp"
 
 #include <qel.h>
 
 #include <charconv>
 #include <cstdint>
 
-namespace qel::cli {
+namespace qel::tools {
 
 std::optional<unsigned> addressNumber(std::string_view text) {
   int base = 10;
@@ -29,4 +29,4 @@ std::optional<unsigned> dottedQuad(const std::string &text) {
   return value;
 }
 
-}  // namespace qel::cli
+}  // namespace qel::tools

@@ -5,7 +5,7 @@
 #include <string>
 #include <string_view>
 
-namespace qel::cli {
+namespace qel::tools {
 
 inline constexpr int kExitSuccess = 0;
 inline constexpr int kExitServerRefused = 1;   // a code of the management server's own
@@ -27,4 +27,4 @@ std::string describeResult(unsigned code);
 
 int exitStatusFor(unsigned code);
 
-}  // namespace qel::cli
+}  // namespace qel::tools

@@ -8,7 +8,7 @@
 #include <array>
 #include <string_view>
 
-namespace qel::cli {
+namespace qel::tools {
 
 enum class ThresholdState { kOk, kWarning, kCritical, kNoReading };
 
@@ -18,4 +18,4 @@ inline constexpr std::array<std::string_view, 4> kThresholdRoles{"lower critical
 ThresholdState thresholdState(float reading, const SensorThresholds &thresholds);
 std::string_view stateName(ThresholdState state);
 
-}  // namespace qel::cli
+}  // namespace qel::tools

@@ -1,12 +1,12 @@
 // SPDX-License-Identifier: Apache-2.0
-#include "cli/result_names.hpp"
+#include "tools/result_names.hpp"
 
 #include <qel.h>
 
 #include <array>
 #include <cctype>
 
-namespace qel::cli {
+namespace qel::tools {
 namespace {
 
 // What a code means to someone at a shell, where its name alone says too little.
@@ -68,4 +68,4 @@ int exitStatusFor(unsigned code) {
   return findResultName(code) != nullptr ? kExitLibraryFailure : kExitServerRefused;
 }
 
-}  // namespace qel::cli
+}  // namespace qel::tools
