@@ -45,7 +45,7 @@ void echoHandler(const http::Request &request, http::Response &response) {
   if (path == "/close") response.headers.add("Connection", "close");
   if (path == "/big" || path == "/empty") {
     response.status = path == "/big" ? 200 : 204;
-    response.body.assign(path == "/big" ? 32 << 20 : 8, 'x');
+    response.body.assign(path == "/big" ? 8 << 20 : 8, 'x');
   } else if (path != "/echo" && path != "/slow" && path != "/inject" && path != "/close") {
     response.status = 404;
     response.body = "not found\n";

@@ -17,7 +17,7 @@ using namespace std::chrono_literals;
 using Clock = std::chrono::steady_clock;
 
 // /echo: 200, the method, path, parameters, body and whether over TLS, one per line;
-// /slow: the same after 500 ms; /big: 32 MiB; /throw: throws; /inject: a field with CRLF;
+// /slow: the same after 500 ms; /big: 8 MiB; /throw: throws; /inject: a field with CRLF;
 // /empty: 204; /close: asks for "Connection: close"; anything else: 404.
 void echoHandler(const http::Request &request, http::Response &response);
 
