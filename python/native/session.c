@@ -195,8 +195,9 @@ int qelpy_enter(qelpy_session *s) {
     const unsigned int code = create(s);
     if (code != RESULT_OK) return fail(s, code, QELPY_AT_CREATION);
     pthread_mutex_lock(&stateLock);
-    const int aborted = s->abortWanted;
+    const int aborted = s->abortWanted, closedMeanwhile = s->closed;
     pthread_mutex_unlock(&stateLock);
+    if (closedMeanwhile) drop(s);
     if (aborted) return fail(s, RESULT_CALL_FAILED, QELPY_ABORTED);
   }
   syncWait(s);

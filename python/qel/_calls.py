@@ -237,6 +237,8 @@ class Caller:
 
     def connect(self) -> None:
         """Connects the calling thread now, unless it is."""
+        if self.closed:
+            raise ValueError("the client is closed")
         code = lib.qelpy_connect(self.session())
         if code:
             raise self._creation_failure(code)

@@ -49,5 +49,5 @@ def test_every_operation_is_documented_awaitable_and_listed():
         operations += len(names)
     assert operations == 49
     for module in (qel, qel.server, qel.network, qel.platform, qel.sensors, qel.admin,
-                   qel.errors, qel.aio, qel.sim):
+                   qel.errors, qel.aio, qel.sim, qel.pytest_plugin):
         assert set(module.__all__) <= set(dir(module)), module.__name__
