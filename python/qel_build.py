@@ -15,6 +15,7 @@ ways:
 """
 from __future__ import annotations
 
+import os
 import re
 import subprocess
 import sys
@@ -116,7 +117,7 @@ def builder(header: Path, include_dirs: list[str], **build: Any) -> cffi.FFI:
     twins = "\n".join(twin(operation, body=True) for operation in operations(text))
     ffi.set_source("qel._native", f'#include <stdlib.h>\n#include "qel.h"\n#include "session.h"\n\n{twins}',
                    include_dirs=[str(header.parent), str(NATIVE), *include_dirs],
-                   sources=[str(NATIVE / "session.c")],
+                   sources=["native/session.c"],  # setuptools takes only relative paths
                    define_macros=[("QELPY_DEFAULT_PROGRAM", default_program(text) + "ul")],
                    **build)
     return ffi
@@ -149,7 +150,7 @@ def pip_builder() -> cffi.FFI:
     """Against the installed library: linked by its soname, found at run time from its own
     prefix (as the run path) or, in a system directory, by the dynamic linker alone."""
     header = Path(pkg_config("--variable=includedir")[0]) / "qel.h"
-    libdir = pkg_config("--variable=libdir")[0]
+    libdir = os.path.normpath(pkg_config("--variable=libdir")[0])
     system = libdir in SYSTEM_LIBRARY_DIRS or re.fullmatch(r"/(usr/)?lib/[\w-]+-linux-gnu\w*",
                                                            libdir)
     # The connection lock that the library leaves to its host comes with the extension, whole:
