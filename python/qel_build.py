@@ -8,8 +8,8 @@ a session first (native/session.h): it runs the operation on that session's conn
 ways:
 
 - CMake: ``python3 qel_build.py HEADER DIRECTORY`` writes the C source, which CMake compiles
-  with native/session.c (``--default-program HEADER`` gives the define that needs), and the distribution's metadata from pyproject.toml (for pytest, the
-  plugin's entry point).
+  with native/session.c (``--default-program HEADER`` gives the define that needs), and the
+  distribution's metadata from pyproject.toml (for pytest, the plugin's entry point).
 - pip/setuptools: ``cffi_modules=["qel_build.py:pip_builder"]`` (see setup.py), against the
   installed library that pkg-config finds.
 """
@@ -74,7 +74,8 @@ def session_declarations() -> str:
 
 def twin(operation: Operation, body: bool) -> str:
     """The operation on a session: its prototype, or its definition."""
-    parameters = ", ".join(["qelpy_session *session"] + [f"{k} {n}" for k, n in operation.parameters])
+    parameters = ", ".join(["qelpy_session *session"] +
+                           [f"{kind} {name}" for kind, name in operation.parameters])
     prototype = f"{operation.result} qelpy_{operation.name}({parameters})"
     if not body:
         return prototype + ";"
@@ -115,7 +116,8 @@ def builder(header: Path, include_dirs: list[str], **build: Any) -> cffi.FFI:
     text = header.read_text()
     ffi.cdef(declarations(text))
     twins = "\n".join(twin(operation, body=True) for operation in operations(text))
-    ffi.set_source("qel._native", f'#include <stdlib.h>\n#include "qel.h"\n#include "session.h"\n\n{twins}',
+    headers = '#include <stdlib.h>\n#include "qel.h"\n#include "session.h"\n'
+    ffi.set_source("qel._native", f"{headers}\n{twins}",
                    include_dirs=[str(header.parent), str(NATIVE), *include_dirs],
                    sources=["native/session.c"],  # setuptools takes only relative paths
                    define_macros=[("QELPY_DEFAULT_PROGRAM", default_program(text) + "ul")],

@@ -14,7 +14,7 @@ import socket
 import threading
 import time
 import weakref
-from typing import Any, Callable, Union
+from typing import Any, Callable, TypeVar, Union
 
 from . import _checks
 from ._native import ffi, lib
@@ -58,9 +58,18 @@ def _forked() -> None:
 os.register_at_fork(after_in_child=_forked)
 
 
+Number = TypeVar("Number", bound="ServerNumber")
+
+
 class ServerNumber(enum.IntEnum):
     """A number whose meaning is the server's: the values qel-simd gives have names, any other
     comes back as a member named UNKNOWN with its value."""
+
+    @classmethod
+    def of(cls: type[Number], value: int) -> Number:
+        """The member for value, as cls(value) gives it, without the enum's slower call."""
+        member: Number | None = cls._value2member_map_.get(value)  # type: ignore[assignment]
+        return member if member is not None else cls(value)
 
     @classmethod
     def _missing_(cls, value: object) -> ServerNumber | None:

@@ -41,7 +41,7 @@ class Platform:
 
     def get_state(self, *, timeout: Timeout = CLIENT_TIMEOUT) -> PlatformState:
         """The platform state (qelPlatformGetState)."""
-        return PlatformState(self._caller.value(lib.qelpy_qelPlatformGetState, "int *", (),
+        return PlatformState.of(self._caller.value(lib.qelpy_qelPlatformGetState, "int *", (),
                                                 timeout))
 
     def set_action(self, action_code: int, action_option: int, action_value: int,
@@ -58,7 +58,7 @@ class Platform:
 
     def get_power_state(self, *, timeout: Timeout = CLIENT_TIMEOUT) -> PowerState:
         """The host's power state (qelPlatformGetPowerState)."""
-        return PowerState(self._caller.value(lib.qelpy_qelPlatformGetPowerState, "int *", (),
+        return PowerState.of(self._caller.value(lib.qelpy_qelPlatformGetPowerState, "int *", (),
                                              timeout))
 
     def set_power_state(self, state: PowerState | int, *,

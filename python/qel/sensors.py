@@ -133,7 +133,7 @@ class Sensors:
     def get_component_status(self, component: str, *,
                              timeout: Timeout = CLIENT_TIMEOUT) -> ComponentStatus:
         """A component's status (qelSysGetComponentStatus)."""
-        return ComponentStatus(self._caller.value(lib.qelpy_qelSysGetComponentStatus, "int *",
+        return ComponentStatus.of(self._caller.value(lib.qelpy_qelSysGetComponentStatus, "int *",
                                                   (component,), timeout,
                                                   _checks.text(component, "component")))
 
@@ -155,7 +155,7 @@ class Sensors:
                             timeout: Timeout = CLIENT_TIMEOUT) -> Presence:
         """Whether a component is fitted (qelSysGetPresenceDetect); an empty component raises
         InvalidArgument."""
-        return Presence(self._caller.value(lib.qelpy_qelSysGetPresenceDetect, "int *",
+        return Presence.of(self._caller.value(lib.qelpy_qelSysGetPresenceDetect, "int *",
                                            (component,), timeout,
                                            _checks.text(component, "component")))
 

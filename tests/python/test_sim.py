@@ -34,8 +34,8 @@ def test_scenario_marker(qel_sim):
     (lambda sim: sim.power(False, reason=2), lambda: qel.platform.get_shutdown_reason(), 2),
     (lambda sim: sim.component("cpu1", status=2), lambda: qel.sensors.get_component_status("cpu1"),
      2),
-    (lambda sim: sim.fan(target_temperature=70), lambda: qel.sensors.get_fan_state().target_temperature,
-     70),
+    (lambda sim: sim.fan(target_temperature=70),
+     lambda: qel.sensors.get_fan_state().target_temperature, 70),
 ])
 def test_changes_reach_the_server(qel_sim, change, read, expected):
     change(qel_sim)
