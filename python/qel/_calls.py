@@ -201,7 +201,9 @@ class Caller:
               *args: Any) -> Any:
         """The one value an operation writes through its last pointer (ctype "int *")."""
         out = ffi.new(ctype)
-        self.status(operation, shown, timeout, *args, out)
+        session, code = self._run(operation, timeout, (*args, out))
+        if code:
+            raise self._failure(session, operation, shown, timeout)
         return out[0]
 
     def text(self, operation: Operation, shown: tuple[Any, ...], timeout: Timeout,
