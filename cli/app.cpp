@@ -8,8 +8,8 @@
 #include "cli/actions.hpp"
 #include "cli/argument_checks.hpp"
 #include "cli/commands.hpp"
-#include "cli/result_names.hpp"
 #include "lib/protocol/procedures.hpp"
+#include "tools/result_names.hpp"
 
 namespace qel::cli {
 namespace {
@@ -53,7 +53,7 @@ int usageError(const CLI::App &app, const CLI::Error &error, std::ostream &err) 
       << (unknown.empty() ? error.what() : "unknown command or argument '" + unknown.front() + "'")
       << '\n'
       << "Run '" << reachedCommand(app) << " --help' for usage.\n";
-  return kExitUsage;
+  return tools::kExitUsage;
 }
 
 }  // namespace
@@ -101,7 +101,7 @@ int run(int argc, const char *const *argv, std::ostream &out, std::ostream &err)
   } catch (const CLI::Error &error) {
     return usageError(app, error, err);
   }
-  return kExitSuccess;
+  return tools::kExitSuccess;
 }
 
 }  // namespace qel::cli

@@ -6,8 +6,8 @@
 #include <cmath>
 #include <cstdlib>
 
-#include "cli/address_number.hpp"
-#include "simulator/model/formats.hpp"
+#include "tools/address_number.hpp"
+#include "tools/network_text.hpp"
 
 namespace qel::cli {
 namespace {
@@ -24,9 +24,9 @@ bool isSensorId(const std::string &text) {
   return !text.empty() && text.size() < sizeof(SensorInfo::text1);
 }
 
-bool isHostName(const std::string &text) { return simd::isValidHostname(text); }
+bool isHostName(const std::string &text) { return tools::isValidHostname(text); }
 
-bool isDottedQuad(const std::string &text) { return dottedQuad(text).has_value(); }
+bool isDottedQuad(const std::string &text) { return tools::dottedQuad(text).has_value(); }
 
 }  // namespace
 

@@ -76,7 +76,7 @@ void checkServerList(const std::string &list) {
     const std::size_t end = list.find_first_of(" ,", at);
     const std::string entry = list.substr(at, end - at);
     if (taken == 3) throw CLI::ValidationError("SERVERS", "at most three servers");
-    if (!dottedQuad(list.substr(at))) {
+    if (!tools::dottedQuad(list.substr(at))) {
       throw CLI::ValidationError("SERVERS", "'" + entry + "'" + kNotADottedQuad);
     }
     at = end == std::string::npos ? list.size() : list.find_first_not_of(" ,", end);

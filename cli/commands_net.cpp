@@ -11,12 +11,12 @@
 
 #include "cli/commands.hpp"
 #include "cli/net_arguments.hpp"
-#include "simulator/model/formats.hpp"
+#include "tools/network_text.hpp"
 
 namespace qel::cli {
 namespace {
 
-bool isAddressNumber(const std::string &text) { return addressNumber(text).has_value(); }
+bool isAddressNumber(const std::string &text) { return tools::addressNumber(text).has_value(); }
 
 struct InterfaceArguments {
   unsigned selector = 0;
@@ -79,7 +79,7 @@ struct IpSettings {
   // disabled; a netmask is ones followed by zeros. Throws the usage error that names the option.
   AddressSlots read(bool numeric) const {
     AddressSlots slots = AddressSlots::read(given(), numeric);
-    if (slots.at(1) != nullptr && !simd::isContiguousNetmask(*slots.at(1))) {
+    if (slots.at(1) != nullptr && !tools::isContiguousNetmask(*slots.at(1))) {
       throw CLI::ValidationError("--netmask",
                                  "'" + addresses[1] + "' is not a netmask (ones, then zeros)");
     }
@@ -183,7 +183,7 @@ void addAddressConversions(CommandTable &table, CLI::App &net) {
       .verb(
           address, "format", "Show a 32-bit value as a dotted-quad address",
           [value](Session &session) {
-            session.show(Record().field("address", numberedAddress(*addressNumber(*value))));
+            session.show(Record().field("address", numberedAddress(*tools::addressNumber(*value))));
           },
           Reach::kLocal)
       .add_option("VALUE", *value, "Address as a number (decimal, or hexadecimal with 0x)")

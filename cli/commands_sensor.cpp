@@ -9,7 +9,7 @@
 #include "cli/argument_checks.hpp"
 #include "cli/commands.hpp"
 #include "cli/sensor_reading.hpp"
-#include "cli/threshold_state.hpp"
+#include "tools/threshold_state.hpp"
 
 namespace qel::cli {
 
@@ -106,7 +106,7 @@ void addThresholds(CommandTable &table, CLI::App &sensor) {
         Json rows = Json::array();
         for (std::size_t i = 0; i < 4; ++i) {
           rows.push_back({{"threshold", i + 1},
-                          {"role", kThresholdRoles[i]},
+                          {"role", tools::kThresholdRoles[i]},
                           {"value", floatValue(values[i])},
                           {"flag", flags[i]}});
         }

@@ -13,9 +13,9 @@
 #include <vector>
 
 #include "cli/actions.hpp"
-#include "cli/address_number.hpp"
 #include "cli/argument_checks.hpp"
 #include "cli/command_table.hpp"
+#include "tools/address_number.hpp"
 
 namespace qel::cli {
 
@@ -61,7 +61,7 @@ class AddressSlots {
     for (std::size_t i = 0; i < given.size() && i < slots.values_.size(); ++i) {
       const auto &[name, text] = given[i];
       if (text.empty()) continue;
-      slots.values_[i] = numeric ? addressNumber(text) : dottedQuad(text);
+      slots.values_[i] = numeric ? tools::addressNumber(text) : tools::dottedQuad(text);
       if (!slots.values_[i]) {
         throw CLI::ValidationError(name,
                                    "'" + text + "'" + (numeric ? kNotANumber : kNotADottedQuad));

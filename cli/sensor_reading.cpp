@@ -2,7 +2,7 @@
 #include "cli/sensor_reading.hpp"
 
 #include "cli/session.hpp"
-#include "cli/threshold_state.hpp"
+#include "tools/threshold_state.hpp"
 
 namespace qel::cli {
 

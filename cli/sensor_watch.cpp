@@ -11,9 +11,9 @@
 #include "cli/actions.hpp"
 #include "cli/argument_checks.hpp"
 #include "cli/commands.hpp"
-#include "cli/result_names.hpp"
 #include "cli/sensor_reading.hpp"
-#include "cli/threshold_state.hpp"
+#include "tools/result_names.hpp"
+#include "tools/threshold_state.hpp"
 
 namespace qel::cli {
 namespace {
@@ -54,10 +54,10 @@ Json watchRow(const std::string &name) {
     row["lowerWarning"] = limit(t.thresholdFlag2, t.threshold2);
     row["upperWarning"] = limit(t.thresholdFlag3, t.threshold3);
     row["upperCritical"] = limit(t.thresholdFlag4, t.threshold4);
-    row["state"] = stateName(thresholdState(value, t));
+    row["state"] = tools::stateName(tools::thresholdState(value, t));
   } catch (const Failure &error) {
     row["state"] = "error";
-    row["error"] = describeResult(error.code());
+    row["error"] = tools::describeResult(error.code());
   }
   return row;
 }

@@ -3,7 +3,7 @@
 
 #include <qel.h>
 
-#include "cli/result_names.hpp"
+#include "tools/result_names.hpp"
 
 namespace qel::cli {
 
@@ -35,16 +35,16 @@ void Session::show(const Record &record) const {
 }
 
 int Session::report(const Failure &failure, std::ostream &err) const {
-  const auto message = failure.action() + ": " + describeResult(failure.code());
+  const auto message = failure.action() + ": " + tools::describeResult(failure.code());
   err << "qelctl: " << message << '\n';
   if (options_.json) {
     Json doc = document(failure.code());
-    const ResultName *name = findResultName(failure.code());
+    const tools::ResultName *name = tools::findResultName(failure.code());
     doc["symbol"] = name ? Json(std::string(name->symbol)) : Json();
     doc["error"] = message;
     out_ << doc.dump(2) << '\n';
   }
-  return exitStatusFor(failure.code());
+  return tools::exitStatusFor(failure.code());
 }
 
 }  // namespace qel::cli

@@ -7,12 +7,12 @@
 #include <array>
 
 #include "exporter/metric_set.hpp"
-#include "exporter/sensor_mapping.hpp"
 #include "exporter/sp_session.hpp"
+#include "tools/sensor_mapping.hpp"
 
 namespace qel::exporter {
 
-using CollectFunction = unsigned (*)(SpSession &sp, const SensorMapping &mapping,
+using CollectFunction = unsigned (*)(SpSession &sp, const tools::SensorMapping &mapping,
                                      MetricSet &metrics);
 
 struct Collector {
@@ -20,11 +20,11 @@ struct Collector {
   CollectFunction collect;
 };
 
-unsigned collectSensors(SpSession &sp, const SensorMapping &mapping, MetricSet &metrics);
-unsigned collectComponents(SpSession &sp, const SensorMapping &mapping, MetricSet &metrics);
-unsigned collectPlatform(SpSession &sp, const SensorMapping &mapping, MetricSet &metrics);
-unsigned collectNetwork(SpSession &sp, const SensorMapping &mapping, MetricSet &metrics);
-unsigned collectFan(SpSession &sp, const SensorMapping &mapping, MetricSet &metrics);
+unsigned collectSensors(SpSession &sp, const tools::SensorMapping &mapping, MetricSet &metrics);
+unsigned collectComponents(SpSession &sp, const tools::SensorMapping &mapping, MetricSet &metrics);
+unsigned collectPlatform(SpSession &sp, const tools::SensorMapping &mapping, MetricSet &metrics);
+unsigned collectNetwork(SpSession &sp, const tools::SensorMapping &mapping, MetricSet &metrics);
+unsigned collectFan(SpSession &sp, const tools::SensorMapping &mapping, MetricSet &metrics);
 
 // In the order a scrape runs them.
 inline constexpr std::array kCollectors{

@@ -5,9 +5,9 @@
 #include <charconv>
 #include <cstdlib>
 
-#include "cli/address_number.hpp"
-#include "cli/result_names.hpp"
 #include "lib/protocol/procedures.hpp"
+#include "tools/address_number.hpp"
+#include "tools/result_names.hpp"
 
 namespace qel::exporter {
 namespace {
@@ -43,7 +43,7 @@ bool readListenAddress(const std::string &text, Settings &settings) {
 // --program, else QELPROGID read as the library reads it (decimal), else the default.
 std::optional<unsigned long> programNumber(const std::string &option) {
   if (!option.empty()) {
-    const auto number = cli::addressNumber(option);
+    const auto number = tools::addressNumber(option);
     if (!number || *number == 0) return std::nullopt;
     return *number;
   }
@@ -106,7 +106,8 @@ std::optional<Settings> settingsOf(const CommandLine &line, std::string &reason)
                       line.maxScrapes};
   settings.pool = {line.maxTargets, seconds(line.idleSeconds)};
   settings.logLevel = *level;
-  auto mapping = line.config.empty() ? defaultMapping() : loadMapping(line.config, reason);
+  auto mapping =
+      line.config.empty() ? tools::defaultMapping() : tools::loadMapping(line.config, reason);
   if (!mapping) return std::nullopt;
   settings.mapping = std::move(*mapping);
   return settings;
@@ -123,14 +124,14 @@ std::optional<Settings> readSettings(int argc, const char *const *argv, std::ost
   try {
     app.parse(argc, argv);
   } catch (const CLI::ParseError &error) {
-    status = app.exit(error, out, err) == 0 ? 0 : cli::kExitUsage;
+    status = app.exit(error, out, err) == 0 ? 0 : tools::kExitUsage;
     return std::nullopt;
   }
   std::string reason;
   auto settings = settingsOf(line, reason);
   if (!settings) {
     err << "qel-exporter: " << reason << '\n';
-    status = cli::kExitUsage;
+    status = tools::kExitUsage;
   }
   return settings;
 }

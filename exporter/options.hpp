@@ -8,8 +8,8 @@
 
 #include "exporter/http_service.hpp"
 #include "exporter/log.hpp"
-#include "exporter/sensor_mapping.hpp"
 #include "exporter/worker_pool.hpp"
+#include "tools/sensor_mapping.hpp"
 
 namespace qel::exporter {
 
@@ -21,7 +21,7 @@ struct Settings {
   int listenPort = kDefaultPort;
   ServiceOptions service;
   PoolLimits pool;
-  SensorMapping mapping;
+  tools::SensorMapping mapping;
   LogLevel logLevel = LogLevel::kInfo;
 };
 

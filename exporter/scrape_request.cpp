@@ -7,7 +7,7 @@
 #include <cmath>
 #include <optional>
 
-#include "cli/address_number.hpp"
+#include "tools/address_number.hpp"
 
 namespace qel::exporter {
 namespace {
@@ -52,7 +52,7 @@ std::variant<Target, std::string> probeTarget(const QueryParams &params,
   if (std::string problem = hostProblem(*host); !problem.empty()) return problem;
   Target target{*host, defaultProgram};
   if (program) {
-    const auto number = cli::addressNumber(*program);
+    const auto number = tools::addressNumber(*program);
     if (!number || *number == 0) {
       return std::string("program is not a number from 1 to 4294967295 (decimal or 0x-hex)");
     }

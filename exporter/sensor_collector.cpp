@@ -31,7 +31,7 @@ unsigned sensorIds(SpSession &sp, std::vector<std::string> &ids) {
 
 }  // namespace
 
-unsigned collectSensors(SpSession &sp, const SensorMapping &mapping, MetricSet &metrics) {
+unsigned collectSensors(SpSession &sp, const tools::SensorMapping &mapping, MetricSet &metrics) {
   std::vector<std::string> ids;
   if (const unsigned code = sensorIds(sp, ids)) return code;
   for (const std::string &id : ids) {

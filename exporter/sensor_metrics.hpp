@@ -9,7 +9,7 @@
 #include <string>
 
 #include "exporter/metric_set.hpp"
-#include "exporter/sensor_mapping.hpp"
+#include "tools/sensor_mapping.hpp"
 
 namespace qel::exporter {
 
@@ -21,6 +21,7 @@ struct SensorReading {
   std::optional<SensorThresholds> thresholds;
 };
 
-void addSensor(const SensorMapping &mapping, const SensorReading &sensor, MetricSet &metrics);
+void addSensor(const tools::SensorMapping &mapping, const SensorReading &sensor,
+               MetricSet &metrics);
 
 }  // namespace qel::exporter

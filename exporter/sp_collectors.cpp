@@ -8,8 +8,8 @@
 #include <sstream>
 #include <string>
 
-#include "cli/result_names.hpp"
 #include "exporter/collectors.hpp"
+#include "tools/result_names.hpp"
 
 namespace qel::exporter {
 namespace {
@@ -61,7 +61,7 @@ std::string addressText(bool valid, unsigned address) {
 
 }  // namespace
 
-unsigned collectComponents(SpSession &sp, const SensorMapping &, MetricSet &metrics) {
+unsigned collectComponents(SpSession &sp, const tools::SensorMapping &, MetricSet &metrics) {
   char *report = nullptr;
   if (const unsigned code = sp.call([&] { return qelSysGetPresenceDetectAll(&report); })) {
     return code;
@@ -84,7 +84,7 @@ unsigned collectComponents(SpSession &sp, const SensorMapping &, MetricSet &metr
   return RESULT_OK;
 }
 
-unsigned collectPlatform(SpSession &sp, const SensorMapping &, MetricSet &metrics) {
+unsigned collectPlatform(SpSession &sp, const tools::SensorMapping &, MetricSet &metrics) {
   int power = 0, state = 0, level = 0, reason = 0;
   char *hostname = nullptr;
   unsigned code = sp.call([&] { return qelPlatformGetPowerState(&power); });
@@ -105,12 +105,12 @@ unsigned collectPlatform(SpSession &sp, const SensorMapping &, MetricSet &metric
   return RESULT_OK;
 }
 
-unsigned collectNetwork(SpSession &sp, const SensorMapping &, MetricSet &metrics) {
+unsigned collectNetwork(SpSession &sp, const tools::SensorMapping &, MetricSet &metrics) {
   for (unsigned i = 0; i < kMostInterfaces; ++i) {
     IPInfo ip{};
     if (const unsigned code = sp.call([&] { return qelGetIP(0, i, &ip); })) {
       // A code of the server's own after the first interface: there are no more.
-      if (i > 0 && cli::findResultName(code) == nullptr) break;
+      if (i > 0 && tools::findResultName(code) == nullptr) break;
       return code;
     }
     const std::string number = std::to_string(i);
@@ -126,7 +126,7 @@ unsigned collectNetwork(SpSession &sp, const SensorMapping &, MetricSet &metrics
   return RESULT_OK;
 }
 
-unsigned collectFan(SpSession &sp, const SensorMapping &, MetricSet &metrics) {
+unsigned collectFan(SpSession &sp, const tools::SensorMapping &, MetricSet &metrics) {
   FanState fan{};
   if (const unsigned code = sp.call([&] { return qelGetFanState(&fan); })) return code;
   metrics.add(kFanMode, {}, fan.debugValue1);

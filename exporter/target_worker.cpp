@@ -3,9 +3,9 @@
 
 #include <qel.h>
 
-#include "cli/result_names.hpp"
 #include "exporter/collectors.hpp"
 #include "exporter/log.hpp"
+#include "tools/result_names.hpp"
 
 namespace qel::exporter {
 namespace {
@@ -35,7 +35,7 @@ struct TargetWorker::Collection {
   bool abandoned = false;  // the scrape has answered: nothing more is written here
 };
 
-TargetWorker::TargetWorker(Target target, const SensorMapping &mapping)
+TargetWorker::TargetWorker(Target target, const tools::SensorMapping &mapping)
     : target_(std::move(target)),
       mapping_(mapping),
       lastAsked_(Clock::now()),
@@ -129,7 +129,7 @@ void TargetWorker::runCollection(SpSession &session, Collection &collection) {
       logLine(
           LogLevel::kWarn, targetFields(target_, kCollectors[i].name),
           (session.unreachable() ? "cannot connect, no collector runs: " : "collection failed: ") +
-              cli::describeResult(code));
+              tools::describeResult(code));
     }
   }
   {

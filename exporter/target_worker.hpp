@@ -13,8 +13,8 @@
 #include <vector>
 
 #include "exporter/metric_set.hpp"
-#include "exporter/sensor_mapping.hpp"
 #include "exporter/sp_session.hpp"
+#include "tools/sensor_mapping.hpp"
 
 namespace qel::exporter {
 
@@ -29,7 +29,7 @@ struct CollectorOutcome {
 
 class TargetWorker {
  public:
-  TargetWorker(Target target, const SensorMapping &mapping);
+  TargetWorker(Target target, const tools::SensorMapping &mapping);
   // Asks the thread to end after what it is doing, and waits for it.
   ~TargetWorker();
   TargetWorker(const TargetWorker &) = delete;
@@ -49,7 +49,7 @@ class TargetWorker {
   void runCollection(SpSession &session, Collection &collection);
 
   const Target target_;
-  const SensorMapping &mapping_;
+  const tools::SensorMapping &mapping_;
   mutable std::mutex mutex_;
   std::condition_variable changed_;
   // Handed over, not yet taken by the thread: scrapes of one target at once take turns.

@@ -16,7 +16,7 @@ void logDropped(const TargetWorker &worker) {
 
 }  // namespace
 
-WorkerPool::WorkerPool(const SensorMapping &mapping, PoolLimits limits)
+WorkerPool::WorkerPool(const tools::SensorMapping &mapping, PoolLimits limits)
     : mapping_(mapping), limits_(limits), sweeper_([this] { sweep(); }) {}
 
 WorkerPool::~WorkerPool() {

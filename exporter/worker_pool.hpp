@@ -23,7 +23,7 @@ struct PoolLimits {
 
 class WorkerPool {
  public:
-  WorkerPool(const SensorMapping &mapping, PoolLimits limits);
+  WorkerPool(const tools::SensorMapping &mapping, PoolLimits limits);
   ~WorkerPool();
   WorkerPool(const WorkerPool &) = delete;
   WorkerPool &operator=(const WorkerPool &) = delete;
@@ -41,7 +41,7 @@ class WorkerPool {
   void takeIdle(Workers &dropped);
   void sweep();
 
-  const SensorMapping &mapping_;
+  const tools::SensorMapping &mapping_;
   const PoolLimits limits_;
   std::mutex mutex_;
   std::condition_variable stopped_;

@@ -109,27 +109,4 @@ std::string formatDate(int64_t secondsSinceEpoch) {
   return buffer;
 }
 
-bool isContiguousNetmask(uint32_t netmask) {
-  const uint32_t inverted = ~netmask;
-  return (inverted & (inverted + 1)) == 0;
-}
-
-bool isValidHostname(std::string_view name) {
-  if (name.empty() || name.size() > 253) return false;
-  std::size_t labelLength = 0;
-  char previous = '.';
-  for (char c : name) {
-    if (c == '.') {
-      if (labelLength == 0 || previous == '-') return false;
-      labelLength = 0;
-    } else if (std::isalnum(static_cast<unsigned char>(c)) || (c == '-' && labelLength > 0)) {
-      if (++labelLength > 63) return false;
-    } else {
-      return false;
-    }
-    previous = c;
-  }
-  return labelLength > 0 && previous != '-';
-}
-
 }  // namespace qel::simd

@@ -1,6 +1,6 @@
 // SPDX-License-Identifier: Apache-2.0
-// Text forms the server reads and writes: dotted-quad addresses, hardware addresses, dates,
-// netmasks and host names (qelctl checks its arguments by the last two as well).
+// Text forms the server reads and writes: dotted-quad addresses, hardware addresses and dates
+// (netmasks and host names: tools/network_text.hpp).
 #pragma once
 
 #include <array>
@@ -24,13 +24,6 @@ std::string formatHardwareAddress(const std::array<uint8_t, 6> &address);
 std::optional<int64_t> parseDate(std::string_view text);
 // "YYYY-MM-DD HH:MM:SS GMT", the form the library's qelGetDate produces.
 std::string formatDate(int64_t secondsSinceEpoch);
-
-// True when the mask is a run of one bits followed by zero bits.
-bool isContiguousNetmask(uint32_t netmask);
-
-// A host name: dot-separated labels of letters, digits and inner hyphens, each of at most 63
-// characters, 253 in all.
-bool isValidHostname(std::string_view name);
 
 // The text in double quotes, as the event log and the internal state write texts.
 inline std::string quoted(std::string_view text) { return "\"" + std::string(text) + "\""; }

@@ -15,6 +15,7 @@
 #include "simulator/model/scenario_reader.hpp"
 #include "simulator/model/scenario_sensors.hpp"
 #include "simulator/model/timeline.hpp"
+#include "tools/network_text.hpp"
 
 namespace qel::simd {
 
@@ -48,7 +49,7 @@ InterfaceSpec readInterface(const JsonNode &node) {
   node.read("ipAddress", spec.ipAddress);
   node.read("netmask", spec.netmask);
   node.read("gateway", spec.gateway);
-  if (spec.netmask && !isContiguousNetmask(*spec.netmask)) {
+  if (spec.netmask && !tools::isContiguousNetmask(*spec.netmask)) {
     node.required("netmask").fail("not a contiguous netmask");
   }
   if (auto lease = node.optional("lease")) {

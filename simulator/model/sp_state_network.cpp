@@ -3,6 +3,7 @@
 #include "simulator/model/formats.hpp"
 #include "simulator/model/log.hpp"
 #include "simulator/model/sp_state.hpp"
+#include "tools/network_text.hpp"
 
 namespace qel::simd {
 
@@ -37,7 +38,7 @@ int SpState::setInterface(unsigned selector, unsigned id, const InterfaceSetting
     target.settings.enabled = settings.enabled;
     target.settings.dhcp = true;
   } else {
-    if (settings.netmask && !isContiguousNetmask(*settings.netmask)) return kBadValue;
+    if (settings.netmask && !tools::isContiguousNetmask(*settings.netmask)) return kBadValue;
     if (settings.ipAddress && !isUsableAddress(*settings.ipAddress)) return kBadValue;
     if (settings.gateway && !isUsableAddress(*settings.gateway)) return kBadValue;
     target.settings = settings;
@@ -72,7 +73,7 @@ int SpState::hostname(unsigned selector, std::string &out) const {
 
 int SpState::setHostname(unsigned selector, std::string_view hostname) {
   if (selector != 0) return kNoSuchItem;
-  if (!isValidHostname(hostname)) return kBadValue;
+  if (!tools::isValidHostname(hostname)) return kBadValue;
   hostname_ = hostname;
   logEvent("hostname set to " + hostname_);
   return kOk;

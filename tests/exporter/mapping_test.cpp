@@ -80,7 +80,7 @@ const MappingCase kMappings[] = {
 TEST(ExporterMapping, SensorSamples) {
   for (const MappingCase &c : kMappings) {
     std::string error;
-    const auto mapping = c.config ? parseMapping(c.config, error) : defaultMapping();
+    const auto mapping = c.config ? tools::parseMapping(c.config, error) : tools::defaultMapping();
     ASSERT_TRUE(mapping) << error;
     SensorReading sensor;
     sensor.id = "s";
@@ -112,7 +112,7 @@ TEST(ExporterMapping, ConfigurationsRefused) {
   };
   for (const auto &[document, reason] : kRefused) {
     std::string error;
-    EXPECT_FALSE(parseMapping(document, error)) << document;
+    EXPECT_FALSE(tools::parseMapping(document, error)) << document;
     EXPECT_EQ(error, reason);
   }
 }
