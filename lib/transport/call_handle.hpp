@@ -43,6 +43,7 @@ struct Handle {
   sockaddr_in server{};
   netbuf serverAddress{sizeof server, sizeof server, &server};
   bool closesFd = true;
+  pid_t process = 0;  // the process the handle was created in
   XDR stream{};
   uint32_t header[kWords]{};
   timeval wait = kCallTimeout;

@@ -355,4 +355,10 @@ uint32_t firstXid() {
 
 bool hasOwnCallPath(const CLIENT *clnt) { return clnt != nullptr && clnt->cl_ops == &ownOps; }
 
+pid_t createdIn(const CLIENT *clnt) {
+  return static_cast<const Handle *>(clnt->cl_private)->process;
+}
+
+void recordCreation(CLIENT *clnt, pid_t process) { Handle::of(clnt).process = process; }
+
 }  // namespace qel

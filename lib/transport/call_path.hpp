@@ -10,6 +10,7 @@
 #pragma once
 
 #include <netinet/in.h>
+#include <sys/types.h>
 
 #include <chrono>
 
@@ -45,5 +46,9 @@ uint32_t firstXid();
 
 // Whether `clnt` is such a handle: its calls write nothing that could raise SIGPIPE.
 bool hasOwnCallPath(const CLIENT *clnt);
+
+// The process such a handle was created in, as recorded when it was created.
+pid_t createdIn(const CLIENT *clnt);
+void recordCreation(CLIENT *clnt, pid_t process);
 
 }  // namespace qel

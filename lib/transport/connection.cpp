@@ -12,6 +12,7 @@
 #include <cstdlib>
 
 #include "lib/protocol/procedures.hpp"
+#include "lib/transport/call_path.hpp"
 #include "lib/transport/client_creation.hpp"
 #include "lib/transport/rpc_section.hpp"
 
@@ -94,23 +95,18 @@ pid_t currentProcess() {
   return id;
 }
 
-// The handle this thread created and the process it created it in. A forked child starts as a
-// copy of the forking thread, slot included, and that handle's socket is the parent's
-// connection. The process id is compared, rather than the handle dropped by a fork handler, so
-// that a child made by any means (fork, clone, the raw system call) is recognised.
-struct Ownership {
-  CLIENT *handle = nullptr;
-  pid_t process = 0;
-};
-thread_local Ownership owned;
-
-// The slot's handle, unless it was inherited: that one is forgotten and released without a byte
-// written on its connection (destroying a TCP client closes only this process's copy of the
-// descriptor; the parent's connection stays as it is).
+// The slot's handle, unless it was inherited: a forked child starts as a copy of the forking
+// thread, slot included, and that handle's socket is the parent's connection. Each of the
+// library's handles knows the process it was created in; one of another process is forgotten
+// and released without a byte written on its connection (destroying it closes only this
+// process's copy of the descriptor; the parent's connection stays as it is). The process id is
+// compared, rather than the handle dropped by a fork handler, so that a child made by any means
+// (fork, clone, the raw system call) is recognised, whichever thread's slot the handle is in.
 CLIENT *ownHandle(CLIENT *slot) {
-  if (slot == nullptr || slot != owned.handle || owned.process == currentProcess()) return slot;
+  if (slot == nullptr || !hasOwnCallPath(slot) || createdIn(slot) == currentProcess()) {
+    return slot;
+  }
   pthread_setspecific(qel_tsd_key, nullptr);
-  owned = {};
   destroy(slot);
   return nullptr;
 }
@@ -184,18 +180,17 @@ unsigned int qelConnect(const char *host, unsigned long program) {
     return creationFailure(error);
   }
 
+  recordCreation(clnt, currentProcess());
   if (pthread_setspecific(qel_tsd_key, clnt) != 0) {
     destroy(clnt);
     return RESULT_NO_RESOURCES;
   }
-  owned = {clnt, currentProcess()};
   return RESULT_OK;
 }
 
 unsigned int qelDisconnectConnection(CLIENT *handle) {
   if (keyReady()) pthread_setspecific(qel_tsd_key, nullptr);
   if (handle == nullptr) return RESULT_NOT_CONNECTED;
-  if (handle == owned.handle) owned = {};
   destroy(handle);
   return RESULT_OK;
 }
