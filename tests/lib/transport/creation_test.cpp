@@ -123,6 +123,10 @@ TEST(Creation, EveryWaitOfACreationEndsAtItsOneDeadline) {
     SCOPED_TRACE(kBounds[i].name);
     const auto status = children[i]->waitForExit(std::chrono::seconds(60));
     if (status == kNoSetUp) GTEST_SKIP() << "a private network cannot be set up here";
+    std::printf("%s: code %d after %lld ms", kBounds[i].name, status.value_or(-1),
+                reports[i].creationMs);
+    if (kBounds[i].signal) std::printf(", signal handled at %lld ms", reports[i].signalMs);
+    std::printf("\n");
     EXPECT_EQ(status, std::optional<int>(RESULT_NO_RESOURCES));
     EXPECT_GE(reports[i].creationMs, kDeadlineMs);
     EXPECT_LE(reports[i].creationMs, kDeadlineMs + kDeadlineMs / 10);
@@ -160,16 +164,22 @@ int cancelledCreation() {
   pthread_cancel(creating);
   void *ended = nullptr;
   pthread_join(creating, &ended);
-  if (ended != PTHREAD_CANCELED || msSince(start) > 1000) return 1;
+  const long long cancelMs = msSince(start);
+  if (ended != PTHREAD_CANCELED || cancelMs > 1000) return 1;
   // The peers' sockets of the cancelled creation are gone; the peers' own may lag a little.
   if (!eventually([&] { return openDescriptors() <= baseline; }, milliseconds(1000))) return 2;
   start = Clock::now();
-  if (qelConnect("127.0.0.1", kProgram) != RESULT_OK || msSince(start) > 1000) return 3;
+  const unsigned int created = qelConnect("127.0.0.1", kProgram);
+  const long long createMs = msSince(start);
+  if (created != RESULT_OK || createMs > 1000) return 3;
   start = Clock::now();
   const pid_t child = fork();
   if (child == 0) _exit(0);
   const long long forkMs = msSince(start);
   waitpid(child, nullptr, 0);
+  std::printf("cancelled creation ended in %lld ms; the next creation took %lld ms, fork %lld ms\n",
+              cancelMs, createMs, forkMs);
+  std::fflush(stdout);
   if (forkMs > 1000) return 4;
   // A call the silent server never answers, cancelled: the thread's connection goes with it.
   static std::atomic<int> callingFd{-1};
