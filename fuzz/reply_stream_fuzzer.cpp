@@ -10,6 +10,7 @@
 // - a kept handle (and any result of the stop operation but the missing reply's) means a reply
 //   was taken, which needs a complete record in the stream that accepts one of the operation's
 //   calls with success.
+#include <signal.h>
 #include <sys/socket.h>
 #include <unistd.h>
 
@@ -23,7 +24,9 @@ namespace {
 
 // The first call's transaction id; a second call of the same operation counts down from it.
 constexpr uint32_t kXid = 0x5EED0001;
-constexpr timeval kWait{1, 0};
+// No end to a call's wait: the server's side always ends, and a socket without a receive
+// timeout of its own is one system call less per input.
+constexpr timeval kWait{-1, -1};
 constexpr u_int kBufferSize = 512;
 
 CLIENT *slot() { return static_cast<CLIENT *>(pthread_getspecific(qel_tsd_key)); }
@@ -31,7 +34,16 @@ CLIENT *slot() { return static_cast<CLIENT *>(pthread_getspecific(qel_tsd_key));
 // A handle of the library's own over a new socket pair, in the calling thread's slot: the
 // server's end, or -1.
 int connectThread() {
-  pthread_once(&qel_key_once, qel_once_routine);
+  static const bool ready = [] {
+    pthread_once(&qel_key_once, qel_once_routine);
+    // The library holds SIGPIPE around a call on a handle it did not create itself, as this
+    // target's handles are to it; held here already, that costs two system calls less.
+    sigset_t pipe;
+    sigemptyset(&pipe);
+    sigaddset(&pipe, SIGPIPE);
+    return pthread_sigmask(SIG_BLOCK, &pipe, nullptr) == 0;
+  }();
+  if (!ready) return -1;
   int ends[2];
   if (socketpair(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0, ends) != 0) return -1;
   // Small stream buffers: each input has a handle of its own, and the stream refills more often.
