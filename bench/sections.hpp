@@ -55,5 +55,7 @@ void heapRows(const Bench &bench);
 void connectRows(const Bench &bench);
 // qel-exporter's scrape against as many small calls, and its resident size over many scrapes.
 void exporterRows(const Bench &bench);
+// The tools' HTTP server: a small GET kept alive, plain and TLS.
+void httpRows(const Bench &bench);
 
 }  // namespace qel::bench
