@@ -2,6 +2,7 @@
 #include "exporter/process_metrics.hpp"
 
 #include <sys/resource.h>
+#include <time.h>
 #include <unistd.h>
 
 #include <filesystem>
@@ -28,17 +29,14 @@ std::vector<std::string> statFields() {
   return fields;
 }
 
-// When the machine booted, in seconds since the epoch (the "btime" line of /proc/stat).
+// When the machine booted, in seconds since the epoch: now less the time since boot (no read of
+// /proc/stat, which a hardened unit's /proc does not show).
 double bootTime() {
-  std::ifstream file("/proc/stat");
-  for (std::string word; file >> word;) {
-    if (word == "btime") {
-      double seconds = 0;
-      file >> seconds;
-      return seconds;
-    }
-  }
-  return 0;
+  timespec now{}, sinceBoot{};
+  clock_gettime(CLOCK_REALTIME, &now);
+  clock_gettime(CLOCK_BOOTTIME, &sinceBoot);
+  return static_cast<double>(now.tv_sec - sinceBoot.tv_sec) +
+         static_cast<double>(now.tv_nsec - sinceBoot.tv_nsec) / 1e9;
 }
 
 double field(const std::vector<std::string> &fields, std::size_t number) {

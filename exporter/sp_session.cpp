@@ -3,6 +3,7 @@
 
 #include <pthread.h>
 #include <qel.h>
+#include <sys/socket.h>
 
 #include <algorithm>
 #include <cerrno>
@@ -50,6 +51,16 @@ long wholeSeconds(Clock::duration d) {
   return static_cast<long>(std::chrono::ceil<std::chrono::seconds>(d).count());
 }
 
+// Whether the server has closed the connection under `handle` since the last call (it
+// restarted, or dropped idle clients): then the first call of the next scrape would fail.
+bool closedByServer(CLIENT *handle) {
+  int fd = -1;
+  if (!clnt_control(handle, CLGET_FD, reinterpret_cast<char *>(&fd)) || fd < 0) return false;
+  char byte;
+  const ssize_t n = recv(fd, &byte, 1, MSG_PEEK | MSG_DONTWAIT);
+  return n == 0 || (n < 0 && errno != EAGAIN && errno != EWOULDBLOCK && errno != EINTR);
+}
+
 }  // namespace
 
 bool SpSession::hasHandle() const {
@@ -57,6 +68,9 @@ bool SpSession::hasHandle() const {
 }
 
 unsigned SpSession::open(Clock::time_point deadline) {
+  if (hasHandle() && closedByServer(static_cast<CLIENT *>(pthread_getspecific(qel_tsd_key)))) {
+    qelDisconnect();
+  }
   const unsigned code = hasHandle() ? RESULT_OK : connect(deadline);
   unreachable_ = code != RESULT_OK;
   return code;
