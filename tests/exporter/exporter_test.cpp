@@ -21,7 +21,8 @@
 #include <thread>
 
 #include "child_process.hpp"
-#include "scripted_server.hpp"
+#include "exporter_client.hpp"
+#include "loopback.hpp"
 #include "simd_process.hpp"
 
 namespace qel::test {
@@ -30,21 +31,6 @@ namespace {
 using namespace std::chrono_literals;
 using Clock = std::chrono::steady_clock;
 using Samples = std::map<std::string, std::string>;  // instance -> value
-
-struct Reply {
-  int status = 0;
-  std::string body;
-  double seconds = 0;
-};
-
-Reply get(int port, const std::string &path, const httplib::Headers &headers = {}) {
-  httplib::Client client("127.0.0.1", port);
-  client.set_read_timeout(60s);
-  const auto start = Clock::now();
-  const auto result = client.Get(path.c_str(), headers);
-  const double seconds = std::chrono::duration<double>(Clock::now() - start).count();
-  return result ? Reply{result->status, result->body, seconds} : Reply{};
-}
 
 // Prometheus scrapes every second and takes seconds to start: a minute, asked every 200 ms.
 bool patiently(const std::function<bool()> &holds) { return eventually(holds, 60s, 200ms); }
@@ -164,7 +150,7 @@ TEST_F(ExporterTest, PromtoolFindsNoProblems) {
       {"/metrics", kDistinct[0].first},
       {"/-/metrics", "qel_exporter_http_requests_total{path=\"/metrics\",code=\"200\"} 1\n"}};
   for (const auto &[path, line] : kPages) {
-    const Reply scrape = get(exporter_.port, path);
+    const HttpReply scrape = get(exporter_.port, path);
     ASSERT_EQ(scrape.status, 200);
     EXPECT_NE(scrape.body.find(line), std::string::npos) << scrape.body;
     std::ofstream(dir_ / "scrape.txt") << scrape.body;
@@ -187,7 +173,7 @@ TEST_F(ExporterTest, BadRequestsAndAnUnreachableTarget) {
        "qel_up{collector=\"sensors\"} 0\nqel_up{collector=\"components\"} 0\n"},
   };
   for (const auto &[path, status, body] : kRequests) {
-    const Reply reply = get(exporter_.port, path);
+    const HttpReply reply = get(exporter_.port, path);
     EXPECT_EQ(reply.status, status) << path;
     EXPECT_NE(reply.body.find(body), std::string::npos) << path << ": " << reply.body;
   }
@@ -198,7 +184,7 @@ TEST_F(ExporterTest, ProbesOfTwoSimulatorsAtOnceNeverMix) {
   auto prober = [&](int first) {
     for (int i = first; i < first + 24; ++i) {
       const bool b = i % 3 == 1;
-      const Reply reply = get(exporter_.port, i % 3 == 0 ? "/metrics" : probe(b ? b_ : a_));
+      const HttpReply reply = get(exporter_.port, i % 3 == 0 ? "/metrics" : probe(b ? b_ : a_));
       // A collector that fails has no lines: finding every one of them, every one succeeded.
       bool ok = reply.status == 200;
       for (const auto &[lineA, lineB] : kDistinct) {
@@ -218,7 +204,7 @@ TEST_F(ExporterTest, ProbesOfTwoSimulatorsAtOnceNeverMix) {
 TEST_F(ExporterTest, AHungCallAnswersWithinTheScrapeTimeoutAndScrapesAreBounded) {
   ctl(a_, "fault SysGetSensorValue hang --arg cpu0-temp");
   for (int scrape = 0; scrape < 2; ++scrape) {
-    const Reply reply =
+    const HttpReply reply =
         get(exporter_.port, "/metrics", {{"X-Prometheus-Scrape-Timeout-Seconds", "3"}});
     EXPECT_LT(reply.seconds, 3.0);
     EXPECT_NE(
@@ -231,7 +217,7 @@ TEST_F(ExporterTest, AHungCallAnswersWithinTheScrapeTimeoutAndScrapesAreBounded)
   const Exporter single = startExporter({"--web.max-requests", "1"});
   std::thread first([&] { get(single.port, "/metrics"); });
   std::this_thread::sleep_for(500ms);
-  const Reply refused = get(single.port, probe(b_));
+  const HttpReply refused = get(single.port, probe(b_));
   first.join();
   EXPECT_EQ(refused.status, 503);
   EXPECT_EQ(refused.body, "too many scrapes in progress\n");
@@ -247,7 +233,7 @@ TEST_F(ExporterTest, AFailingSensorLosesOnlyItsOwnSeries) {
   };
   for (const auto &[fault, lost, kept] : kFaults) {
     ctl(a_, fault);
-    const Reply reply = get(exporter_.port, "/metrics");
+    const HttpReply reply = get(exporter_.port, "/metrics");
     ctl(a_, "clear");
     EXPECT_NE(reply.body.find("qel_up{collector=\"sensors\"} 1\n"), std::string::npos) << fault;
     EXPECT_NE(reply.body.find("qel_collector_item_errors{collector=\"sensors\"} 1\n"),
@@ -337,7 +323,7 @@ TEST_F(ExporterTest, FloodsAndSlowClientsNeverHoldUpAScrape) {
   });
   for (int round = 0; round < 10; ++round, std::this_thread::sleep_for(300ms)) {
     EXPECT_LT(get(exporter_.port, "/-/healthy").seconds, 1.0);
-    const Reply scrape = get(exporter_.port, "/metrics");
+    const HttpReply scrape = get(exporter_.port, "/metrics");
     EXPECT_LT(scrape.seconds, 1.0);
     EXPECT_NE(scrape.body.find(kDistinct[0].first), std::string::npos);
   }
