@@ -19,12 +19,14 @@ struct Unfit {
   throw Unfit{"line " + std::to_string(line) + ": " + what};
 }
 
-// A block mapping's entry: a scalar, or a mapping of its own (empty for a key with nothing).
+// A block mapping's entry under its key: a scalar, or a mapping of its own (empty for a key
+// with nothing).
 struct Node {
+  std::string key;
   int line = 0;
   bool scalar = false;
   std::string text;
-  std::vector<std::pair<std::string, Node>> entries;
+  std::vector<Node> entries;
 };
 
 struct Line {
@@ -145,8 +147,8 @@ Node mapping(const std::vector<Line> &lines, std::size_t &at, std::size_t indent
     if (colon == std::string_view::npos && !bare) unfit(current.number, "not \"key: value\"");
     const std::string key =
         scalar(current.text.substr(0, bare ? current.text.size() - 1 : colon), current.number);
-    for (const auto &[known, value] : node.entries) {
-      if (known == key) unfit(current.number, "\"" + key + "\" is given twice");
+    for (const Node &known : node.entries) {
+      if (known.key == key) unfit(current.number, "\"" + key + "\" is given twice");
     }
     ++at;
     Node value;
@@ -159,7 +161,8 @@ Node mapping(const std::vector<Line> &lines, std::size_t &at, std::size_t indent
     } else {
       value.line = current.number;
     }
-    node.entries.emplace_back(key, std::move(value));
+    value.key = key;
+    node.entries.push_back(std::move(value));
   }
   return node;
 }
@@ -179,7 +182,8 @@ std::string pathIn(const std::string &directory, const std::string &file) {
 }
 
 void readTls(const Node &node, const std::string &directory, WebConfig &config) {
-  for (const auto &[key, value] : section(node, "tls_server_config").entries) {
+  for (const Node &value : section(node, "tls_server_config").entries) {
+    const std::string &key = value.key;
     if (key == "cert_file") {
       config.certificate = pathIn(directory, text(value, key));
     } else if (key == "key_file") {
@@ -194,7 +198,8 @@ void readTls(const Node &node, const std::string &directory, WebConfig &config) 
 }
 
 void readUsers(const Node &node, WebConfig &config) {
-  for (const auto &[user, hash] : section(node, "basic_auth_users").entries) {
+  for (const Node &hash : section(node, "basic_auth_users").entries) {
+    const std::string &user = hash.key;
     const std::string value = text(hash, user);
     if (user.empty() || user.find(':') != std::string::npos) {
       unfit(hash.line, "\"" + user + "\" is not a user name (empty, or with a colon)");
@@ -212,7 +217,8 @@ WebConfig webConfig(std::string_view document, const std::string &directory) {
   std::size_t at = 0;
   const Node top = mapping(lines, at, lines.empty() ? 0 : lines.front().indent, 1);
   WebConfig config;
-  for (const auto &[key, value] : top.entries) {
+  for (const Node &value : top.entries) {
+    const std::string &key = value.key;
     if (key == "tls_server_config") {
       readTls(value, directory, config);
     } else if (key == "basic_auth_users") {
