@@ -14,8 +14,10 @@ constexpr const char *kPlainText = "text/plain; charset=utf-8";
 constexpr std::size_t kSpareWorkers = 4;
 
 // The server's bounds. A scrape is a GET without a body and with a few short header fields;
-// Prometheus keeps its connection between scrapes, and reconnects when it was closed.
-http::Limits limitsFor(std::size_t maxScrapes) {
+// Prometheus keeps a connection per target between scrapes (closed after the idle timeout),
+// so that one Prometheus may hold one for every target of a fleet: that many, and the scrapes
+// in progress, from one client, and four times as many in all.
+http::Limits limitsFor(std::size_t maxScrapes, std::size_t maxTargets) {
   http::Limits limits;
   limits.maxHeadBytes = 8 * 1024;
   limits.maxHeaderCount = 48;
@@ -23,8 +25,8 @@ http::Limits limitsFor(std::size_t maxScrapes) {
   limits.requestTimeout = std::chrono::seconds(5);
   limits.idleTimeout = std::chrono::seconds(5);
   limits.writeTimeout = std::chrono::seconds(10);
-  limits.maxConnections = 512;
-  limits.maxConnectionsPerClient = 32;
+  limits.maxConnectionsPerClient = maxTargets + maxScrapes + kSpareWorkers;
+  limits.maxConnections = 4 * limits.maxConnectionsPerClient;
   limits.workers = maxScrapes + kSpareWorkers;
   limits.queue = 64;
   return limits;
@@ -109,7 +111,7 @@ HttpService::HttpService(const ServiceOptions &options, WorkerPool &pool)
     : options_(options),
       pool_(pool),
       auth_(options.web.users),
-      server_(limitsFor(options.maxScrapes),
+      server_(limitsFor(options.maxScrapes, options.maxTargets),
               [this](const http::Request &request, http::Response &response) {
                 answer(request, response);
               }) {}

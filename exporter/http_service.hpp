@@ -25,6 +25,7 @@ struct ServiceOptions {
   Target defaultTarget;
   ScrapeTimes times;
   std::size_t maxScrapes = 16;
+  std::size_t maxTargets = 256;  // the pool's bound, for the connections one client may hold
   AllowList allowed;  // /probe's targets besides the default one
   WebConfig web;
 };

@@ -118,6 +118,7 @@ std::optional<Settings> settingsOf(const CommandLine &line, std::string &reason)
   settings.service.defaultTarget = {line.host, *program};
   settings.service.times = {seconds(line.scrapeTimeout), seconds(line.timeoutOffset)};
   settings.service.maxScrapes = line.maxScrapes;
+  settings.service.maxTargets = line.maxTargets;
   settings.pool = {line.maxTargets, seconds(line.idleSeconds)};
   settings.logLevel = *level;
   auto mapping =
