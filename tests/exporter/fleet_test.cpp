@@ -17,7 +17,7 @@
 #include "child_process.hpp"
 #include "exporter_client.hpp"
 #include "loopback.hpp"
-#include "private_network.hpp"
+#include "port_mapper.hpp"
 #include "simd_process.hpp"
 
 namespace qel::test {

@@ -11,7 +11,7 @@
 #include <thread>
 
 #include "child_process.hpp"
-#include "private_network.hpp"
+#include "port_mapper.hpp"
 #include "server_test.hpp"
 
 namespace qel::test {

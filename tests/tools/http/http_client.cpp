@@ -9,6 +9,7 @@
 #include <unistd.h>
 
 #include <filesystem>
+#include <regex>
 #include <stdexcept>
 
 #include "child_process.hpp"
@@ -40,27 +41,21 @@ void echoHandler(const http::Request &request, http::Response &response) {
   const std::string &path = request.path;
   if (path == "/slow") std::this_thread::sleep_for(500ms);
   if (path == "/throw") throw std::runtime_error("the handler failed");
-  if (path == "/big") {
-    response.body.assign(4 << 20, 'x');
-    return;
-  }
-  if (path == "/empty") {
-    response.status = 204;
-    response.body = "dropped";
-    return;
-  }
   if (path == "/inject") response.headers.add("X-Note", "a\r\nSet-Cookie: stolen=1");
   if (path == "/close") response.headers.add("Connection", "close");
-  if (path != "/echo" && path != "/slow" && path != "/inject" && path != "/close") {
+  if (path == "/big" || path == "/empty") {
+    response.status = path == "/big" ? 200 : 204;
+    response.body.assign(path == "/big" ? 8 << 20 : 8, 'x');
+  } else if (path != "/echo" && path != "/slow" && path != "/inject" && path != "/close") {
     response.status = 404;
     response.body = "not found\n";
-    return;
+  } else {
+    response.headers.add("Content-Type", "text/plain");
+    response.body = request.method + " " + path + "\n";
+    for (const auto &[name, value] : request.parameters) response.body += name + "=" + value + "\n";
+    if (!request.body.empty()) response.body += "body " + request.body + "\n";
+    if (request.secure) response.body += "secure\n";
   }
-  response.headers.add("Content-Type", "text/plain");
-  response.body = request.method + " " + path + "\n";
-  for (const auto &[name, value] : request.parameters) response.body += name + "=" + value + "\n";
-  if (!request.body.empty()) response.body += "body " + request.body + "\n";
-  if (request.secure) response.body += "secure\n";
 }
 
 TestServer::TestServer(http::Limits limits, const std::optional<http::TlsFiles> &tls,
@@ -125,15 +120,15 @@ bool RawClient::readMore(std::chrono::milliseconds limit, Clock::time_point star
   return true;
 }
 
-std::string RawClient::response(bool head, std::chrono::milliseconds limit) {
+std::string RawClient::response(std::chrono::milliseconds limit) {
   const auto start = Clock::now();
   for (;;) {
     const auto end = buffer_.find("\r\n\r\n");
     if (end != std::string::npos) {
       std::size_t length = 0;
       const auto field = buffer_.find("\r\nContent-Length: ");
-      const bool bodiless = head || buffer_.compare(9, 1, "1") == 0 ||
-                            buffer_.compare(9, 3, "204") == 0 || buffer_.compare(9, 3, "304") == 0;
+      const bool bodiless = buffer_.compare(9, 1, "1") == 0 || buffer_.compare(9, 3, "204") == 0 ||
+                            buffer_.compare(9, 3, "304") == 0;
       if (field < end && !bodiless) length = std::stoul(buffer_.substr(field + 18));
       if (buffer_.size() >= end + 4 + length) {
         std::string one = buffer_.substr(0, end + 4 + length);
@@ -152,10 +147,17 @@ std::string RawClient::untilClosed(std::chrono::milliseconds limit) {
   return std::exchange(buffer_, {}) + (ended_ ? "" : "(open)");
 }
 
-std::string withoutDate(std::string response) {
-  const auto date = response.find("\r\nDate: ");
-  if (date == std::string::npos) return response + "(no Date)";
-  response.erase(date, response.find("\r\n", date + 2) - date);
+std::string withoutDates(std::string response) {
+  if (response.find("\r\nDate: ") == std::string::npos) return response + "(no Date)";
+  // "Sun, 06 Nov 1994 08:49:37 GMT"
+  static const std::regex imfDate(
+      "\r\nDate: [A-Z][a-z]{2}, [0-9]{2} [A-Z][a-z]{2} [0-9]{4} [0-9]{2}:[0-9]{2}:[0-9]{2} GMT");
+  for (auto date = response.find("\r\nDate: "); date != std::string::npos;
+       date = response.find("\r\nDate: ")) {
+    const auto end = response.find("\r\n", date + 2);
+    if (!std::regex_match(response.substr(date, end - date), imfDate)) return response;
+    response.erase(date, end - date);
+  }
   return response;
 }
 

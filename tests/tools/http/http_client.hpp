@@ -17,7 +17,7 @@ using namespace std::chrono_literals;
 using Clock = std::chrono::steady_clock;
 
 // /echo: 200, the method, path, parameters, body and whether over TLS, one per line;
-// /slow: the same after 500 ms; /big: 4 MiB; /throw: throws; /inject: a field with CRLF;
+// /slow: the same after 500 ms; /big: 8 MiB; /throw: throws; /inject: a field with CRLF;
 // /empty: 204; /close: asks for "Connection: close"; anything else: 404.
 void echoHandler(const http::Request &request, http::Response &response);
 
@@ -47,12 +47,11 @@ class RawClient {
   RawClient &operator=(const RawClient &) = delete;
 
   bool send(std::string_view bytes);
-  // One response (its head, and a body of its Content-Length unless `head`), or what came
-  // before the end or `limit`.
-  std::string response(bool head = false, std::chrono::milliseconds limit = 5000ms);
+  // One response (its head and a body of its Content-Length), or what came before the end or
+  // `limit`.
+  std::string response(std::chrono::milliseconds limit = 5000ms);
   // Everything until the server closes; "(open)" appended when it did not within `limit`.
   std::string untilClosed(std::chrono::milliseconds limit = 5000ms);
-  int fd() const { return fd_; }
 
  private:
   bool readMore(std::chrono::milliseconds limit, Clock::time_point start);
@@ -62,8 +61,8 @@ class RawClient {
   bool ended_ = false;
 };
 
-// `response` without its Date field (which must be there).
-std::string withoutDate(std::string response);
+// `response` without its Date fields (of which there must be one at least, each an IMF date).
+std::string withoutDates(std::string response);
 
 // The bytes of one of the server's own refusals, as it must send them (Date left out):
 // `status` such as "400 Bad Request", then `reason`.

@@ -8,14 +8,9 @@
 namespace qel::test {
 namespace {
 
+using namespace std::string_literals;
 using http::hashPassword;
 using http::passwordMatches;
-
-// All of `text`, NULs included.
-template <std::size_t N>
-std::string bytes(const char (&text)[N]) {
-  return std::string(text, N - 1);
-}
 
 struct Check {
   const char *name;
@@ -52,9 +47,9 @@ const Check kChecks[] = {
     {"prefix_only", "$y$", "", false},
     {"truncated", "$2y$05$aCmPLHuAotkOdz5tpBTRfO", "scrape-secret", false},
     {"failure_token", "*0", "", false},
-    {"nul_in_hash", bytes("$5$8rGnQ1kPz2vTbX4c\0$tiAiIsyN6qhkLjo2Py"), "service-password", false},
-    {"nul_in_password", "$2a$06$If6bvum7DFjUnE9p2uDeDu0YHzrHM6tf.iqN8.yx.jNN1ILEf7h0i",
-     bytes("abc\0def"), false},
+    {"nul_in_hash", "$5$8rGnQ1kPz2vTbX4c\0$tiAiIsyN6qhkLjo2Py"s, "service-password", false},
+    {"nul_in_password", "$2a$06$If6bvum7DFjUnE9p2uDeDu0YHzrHM6tf.iqN8.yx.jNN1ILEf7h0i", "abc\0def"s,
+     false},
 };
 
 class PasswordCheck : public testing::TestWithParam<Check> {};
@@ -79,11 +74,11 @@ TEST(HashPassword, MakesSaltedYescryptThatMatchesOnlyItsPassword) {
 }
 
 TEST(HashPassword, RefusesAPasswordWithANul) {
-  EXPECT_EQ(hashPassword(bytes("abc\0def")), std::nullopt);
+  EXPECT_EQ(hashPassword("abc\0def"s), std::nullopt);
   const auto hash = hashPassword("abc");
   ASSERT_TRUE(hash);
   // Cut at the NUL, the password would match.
-  EXPECT_FALSE(passwordMatches(*hash, bytes("abc\0def")));
+  EXPECT_FALSE(passwordMatches(*hash, "abc\0def"s));
 }
 
 }  // namespace
