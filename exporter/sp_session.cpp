@@ -7,8 +7,10 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <condition_variable>
 #include <cstring>
 #include <mutex>
+#include <thread>
 
 #include "exporter/target_check.hpp"
 #include "lib/protocol/procedures.hpp"
@@ -23,8 +25,40 @@ constexpr auto kLongestCall = std::chrono::seconds(25);
 
 // The exporter's connection lock, which the library takes around every creation. A worker takes
 // it first, waiting no longer than its scrape allows, and holds it from remembering its host to
-// the end of the creation; the library's own taking of it then nests.
-std::recursive_timed_mutex creationLock;
+// the end of the creation; the library's own taking of it then nests. (A mutex and a condition
+// rather than a recursive timed mutex, whose timed wait ThreadSanitizer cannot follow.)
+class CreationLock {
+ public:
+  bool lockUntil(Clock::time_point deadline) {
+    std::unique_lock lock(mutex_);
+    if (owner_ == std::this_thread::get_id()) {
+      ++depth_;
+      return true;
+    }
+    if (!freed_.wait_until(lock, deadline, [this] { return depth_ == 0; })) return false;
+    owner_ = std::this_thread::get_id();
+    depth_ = 1;
+    return true;
+  }
+  void lock() {
+    while (!lockUntil(Clock::now() + std::chrono::hours(1))) {
+    }
+  }
+  void unlock() {
+    {
+      std::lock_guard lock(mutex_);
+      if (--depth_ == 0) owner_ = {};
+    }
+    freed_.notify_one();
+  }
+
+ private:
+  std::mutex mutex_;
+  std::condition_variable freed_;
+  std::thread::id owner_;
+  unsigned depth_ = 0;
+};
+CreationLock creationLock;
 // qelConnect remembers the host text by reference, for every thread. Creations copy their host
 // here under creationLock, so that what the library remembers is always this one buffer, valid
 // for the life of the process, whichever worker has ended since. Hosts are at most 253 bytes.
@@ -118,11 +152,11 @@ unsigned SpSession::connect(Clock::time_point deadline) {
   timeouts_ = 0;
   // Between remembering the host and program and creating the client from them, no other
   // worker may remember its own.
-  std::unique_lock lock(creationLock, std::defer_lock);
-  if (!lock.try_lock_until(deadline)) {
+  if (!creationLock.lockUntil(deadline)) {
     cause_ = "another target's connection was still being made at the scrape's deadline";
     return RESULT_NOT_CONNECTED;
   }
+  const std::unique_lock lock(creationLock, std::adopt_lock);
   std::strncpy(rememberedHost, check.address.c_str(), sizeof rememberedHost - 1);
   const unsigned code = qelConnect(rememberedHost, target_.program);
   timeout_.reset();  // a new handle has the library's own

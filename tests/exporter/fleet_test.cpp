@@ -69,8 +69,8 @@ class FleetTest : public ::testing::Test {
     }
   }
 
-  HttpReply probe(const std::string &target, const SimdProcess &simd) const {
-    return get(port_, "/probe?target=" + target + "&program=" + std::to_string(simd.program()),
+  HttpReply probe(const std::string &target, uint32_t program) const {
+    return get(port_, "/probe?target=" + target + "&program=" + std::to_string(program),
                {{"X-Prometheus-Scrape-Timeout-Seconds", "3"}});
   }
 
@@ -84,14 +84,15 @@ class FleetTest : public ::testing::Test {
 // Two dead SPs scraped all along; SP A's server restarts, and a new target connects: both are
 // up on their next scrape, and the dead ones answer qel_up 0 within their scrape timeout.
 TEST_F(FleetTest, ADeadSpCostsOnlyItsOwnScrape) {
-  ASSERT_NE(probe("127.0.0.1", a_).body.find(kAllUp), std::string::npos);
+  ASSERT_NE(probe("127.0.0.1", a_.program()).body.find(kAllUp), std::string::npos);
+  const uint32_t program = a_.program();
   std::atomic<bool> done{false};
   std::atomic<double> slowest{0};
   std::vector<std::thread> dead;
   for (const char *target : {"10.77.0.2", "10.77.0.3"}) {
     dead.emplace_back([&, target] {
       while (!done) {
-        const HttpReply reply = probe(target, a_);
+        const HttpReply reply = probe(target, program);
         slowest = std::max(slowest.load(), reply.seconds);
         EXPECT_NE(reply.body.find("qel_up{collector=\"sensors\"} 0\n"), std::string::npos);
         std::this_thread::sleep_for(200ms);
@@ -99,10 +100,10 @@ TEST_F(FleetTest, ADeadSpCostsOnlyItsOwnScrape) {
     });
   }
   std::this_thread::sleep_for(1s);
-  const uint32_t program = a_.program();
   a_.stop();
   ASSERT_TRUE(a_.start(program));
-  const HttpReply restarted = probe("127.0.0.1", a_), fresh = probe("127.0.0.2", b_);
+  const HttpReply restarted = probe("127.0.0.1", a_.program()),
+                  fresh = probe("127.0.0.2", b_.program());
   done = true;
   for (std::thread &thread : dead) thread.join();
   EXPECT_NE(restarted.body.find(kAllUp), std::string::npos) << restarted.body;
@@ -139,7 +140,7 @@ TEST_F(FleetTest, ARefusedTargetIsNeverLookedUpOrConnectedTo) {
   };
   for (const auto &[target, status, asked, sent] : kTargets) {
     const long before = packetsSent();
-    EXPECT_EQ(probe(target, a_).status, status) << target;
+    EXPECT_EQ(probe(target, a_.program()).status, status) << target;
     char question[512];
     EXPECT_EQ(recv(nameServer, question, sizeof question, 0) > 0, asked) << target;
     while (recv(nameServer, question, sizeof question, 0) > 0) {
