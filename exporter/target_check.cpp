@@ -15,6 +15,7 @@
 #include <vector>
 
 #include "exporter/port_query.hpp"
+#include "tools/descriptor.hpp"
 
 namespace qel::exporter {
 namespace {
@@ -23,20 +24,11 @@ using Clock = std::chrono::steady_clock;
 
 constexpr uint16_t kPortMapperPort = 111;
 
-// Owns a socket.
-class Socket {
- public:
-  Socket() : fd_(socket(AF_INET, SOCK_STREAM | SOCK_NONBLOCK | SOCK_CLOEXEC, IPPROTO_TCP)) {}
-  ~Socket() {
-    if (fd_ >= 0) close(fd_);
-  }
-  Socket(const Socket &) = delete;
-  Socket &operator=(const Socket &) = delete;
-  int fd() const { return fd_; }
-
- private:
-  int fd_;
-};
+// A TCP socket of its own, non-blocking.
+tools::Descriptor tcpSocket() {
+  return tools::Descriptor(
+      socket(AF_INET, SOCK_STREAM | SOCK_NONBLOCK | SOCK_CLOEXEC, IPPROTO_TCP));
+}
 
 // Milliseconds until `deadline`, for poll: 0 once it has passed.
 int msUntil(Clock::time_point deadline) {
@@ -55,16 +47,17 @@ bool waitFor(int fd, short events, Clock::time_point deadline) {
 }
 
 // The errno of a connect of `socket` to `address`, 0 once connected, ETIMEDOUT past `deadline`.
-int connectWithin(const Socket &socket, sockaddr_in address, Clock::time_point deadline) {
-  if (socket.fd() < 0) return errno;
-  if (connect(socket.fd(), reinterpret_cast<const sockaddr *>(&address), sizeof address) == 0) {
+int connectWithin(const tools::Descriptor &socket, sockaddr_in address,
+                  Clock::time_point deadline) {
+  if (socket.get() < 0) return errno;
+  if (connect(socket.get(), reinterpret_cast<const sockaddr *>(&address), sizeof address) == 0) {
     return 0;
   }
   if (errno != EINPROGRESS) return errno;
-  if (!waitFor(socket.fd(), POLLOUT, deadline)) return ETIMEDOUT;
+  if (!waitFor(socket.get(), POLLOUT, deadline)) return ETIMEDOUT;
   int error = 0;
   socklen_t length = sizeof error;
-  getsockopt(socket.fd(), SOL_SOCKET, SO_ERROR, &error, &length);
+  getsockopt(socket.get(), SOL_SOCKET, SO_ERROR, &error, &length);
   return error;
 }
 
@@ -102,15 +95,15 @@ struct ExchangeFailure {
 };
 
 // Sends `call` and reads one reply record, by `deadline`.
-std::variant<std::vector<unsigned char>, ExchangeFailure> exchange(const Socket &socket,
+std::variant<std::vector<unsigned char>, ExchangeFailure> exchange(const tools::Descriptor &socket,
                                                                    const std::string &call,
                                                                    Clock::time_point deadline) {
   for (std::size_t sent = 0; sent < call.size();) {
-    const ssize_t n = send(socket.fd(), call.data() + sent, call.size() - sent, MSG_NOSIGNAL);
+    const ssize_t n = send(socket.get(), call.data() + sent, call.size() - sent, MSG_NOSIGNAL);
     if (n > 0) {
       sent += static_cast<std::size_t>(n);
     } else if ((n < 0 && errno != EAGAIN && errno != EINTR) ||
-               !waitFor(socket.fd(), POLLOUT, deadline)) {
+               !waitFor(socket.get(), POLLOUT, deadline)) {
       return ExchangeFailure{"the query could not be sent"};
     }
   }
@@ -123,8 +116,8 @@ std::variant<std::vector<unsigned char>, ExchangeFailure> exchange(const Socket 
       reply.resize(static_cast<std::size_t>(whole));
       return reply;
     }
-    if (!waitFor(socket.fd(), POLLIN, deadline)) return ExchangeFailure{"no reply in time", true};
-    const ssize_t n = recv(socket.fd(), reply.data() + got, reply.size() - got, 0);
+    if (!waitFor(socket.get(), POLLIN, deadline)) return ExchangeFailure{"no reply in time", true};
+    const ssize_t n = recv(socket.get(), reply.data() + got, reply.size() - got, 0);
     if (n == 0) return ExchangeFailure{"it closed the connection without a reply"};
     if (n < 0 && errno != EAGAIN && errno != EINTR) return ExchangeFailure{std::strerror(errno)};
     if (n > 0) got += static_cast<std::size_t>(n);
@@ -147,7 +140,7 @@ TargetCheck checkAddress(sockaddr_in address, uint32_t program, uint32_t version
   const std::string host = addressText(address);
   const std::string portMapper = "the port mapper at " + host;
   address.sin_port = htons(kPortMapperPort);
-  const Socket query;
+  const tools::Descriptor query = tcpSocket();
   if (const int error = connectWithin(query, address, deadline)) {
     return notConnected(error, portMapper, waited());
   }
@@ -171,7 +164,7 @@ TargetCheck checkAddress(sockaddr_in address, uint32_t program, uint32_t version
     return check;
   }
   address.sin_port = htons(std::get<uint16_t>(port));
-  const Socket server;
+  const tools::Descriptor server = tcpSocket();
   if (const int error = connectWithin(server, address, deadline)) {
     return notConnected(error,
                         "the server at " + host + " port " +
