@@ -7,7 +7,7 @@
 namespace qel::exporter {
 namespace {
 
-constexpr std::string_view kInfoSuffix = "_info";
+constexpr std::string_view kInfoSuffix = "_info", kCounterSuffix = "_total";
 
 // Label values escape backslash, double quote and newline in both formats; help texts escape
 // the double quote only in OpenMetrics.
@@ -25,18 +25,29 @@ void appendEscaped(std::string &out, std::string_view text, bool quote) {
   }
 }
 
-// OpenMetrics names an info family without the suffix its sample carries.
+// OpenMetrics names info and counter families without the suffix their samples carry.
 std::string_view familyName(const Family &family, Format format) {
   std::string_view name = family.name;
-  if (format == Format::kOpenMetrics && family.type == MetricType::kInfo &&
-      name.ends_with(kInfoSuffix)) {
-    name.remove_suffix(kInfoSuffix.size());
+  const std::string_view suffix = family.type == MetricType::kInfo      ? kInfoSuffix
+                                  : family.type == MetricType::kCounter ? kCounterSuffix
+                                                                        : std::string_view();
+  if (format == Format::kOpenMetrics && !suffix.empty() && name.ends_with(suffix)) {
+    name.remove_suffix(suffix.size());
   }
   return name;
 }
 
 const char *typeName(MetricType type, Format format) {
-  return type == MetricType::kInfo && format == Format::kOpenMetrics ? "info" : "gauge";
+  switch (type) {
+    case MetricType::kCounter:
+      return "counter";
+    case MetricType::kInfo:
+      return format == Format::kOpenMetrics ? "info" : "gauge";
+    case MetricType::kStateSet:
+      return format == Format::kOpenMetrics ? "stateset" : "gauge";
+    default:
+      return "gauge";
+  }
 }
 
 void writeSample(const std::string &name, const Sample &sample, std::string &out) {
@@ -58,12 +69,6 @@ void writeSample(const std::string &name, const Sample &sample, std::string &out
 }
 
 }  // namespace
-
-Format formatFor(std::string_view accept) {
-  return accept.find("application/openmetrics-text") != std::string_view::npos
-             ? Format::kOpenMetrics
-             : Format::kText;
-}
 
 const char *contentType(Format format) {
   return format == Format::kOpenMetrics ? "application/openmetrics-text; version=1.0.0; "

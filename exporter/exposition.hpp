@@ -12,7 +12,9 @@ namespace qel::exporter {
 
 enum class Format { kText, kOpenMetrics };
 
-// The format an Accept header asks for: OpenMetrics when it names it, else the text format.
+// The format an Accept header asks for: OpenMetrics when it names it (version 1.0.0, 0.0.1 or
+// none) with a quality above 0 and no lower than the text format's (text/plain, text/* or */*),
+// else the text format (accept_header.cpp).
 Format formatFor(std::string_view accept);
 const char *contentType(Format format);
 

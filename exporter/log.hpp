@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: Apache-2.0
 // The exporter's log: one logfmt line per event on standard error, which the service manager
-// keeps. A scrape that goes well writes nothing above debug; a failed collection writes one
-// warning line.
+// keeps, each starting with its time (ts=, RFC 3339 in UTC) and level. A scrape that goes well
+// writes nothing above debug; a failed collection writes one warning line.
 #pragma once
 
 #include <optional>

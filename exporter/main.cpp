@@ -4,6 +4,8 @@
 #include <pthread.h>
 #include <signal.h>
 
+#include <cstdio>
+#include <cstdlib>
 #include <iostream>
 #include <thread>
 
@@ -12,14 +14,22 @@
 
 using namespace qel::exporter;
 
+namespace {
+
+// From a stop signal to the end of the process: what the workers have not finished by then
+// (a call to an SP that does not answer, a name lookup) is left behind.
+constexpr auto kStopGrace = std::chrono::seconds(3);
+
+}  // namespace
+
 int main(int argc, char **argv) {
   int status = 0;
   const auto settings = readSettings(argc, argv, std::cout, std::cerr, status);
   if (!settings) return status;
   setLogLevel(settings->logLevel);
 
-  // SIGINT and SIGTERM are taken by one thread of their own, which stops the web server; every
-  // other thread, started after this, keeps them blocked.
+  // SIGINT and SIGTERM are taken by one thread of their own, which stops the web server and the
+  // workers; every other thread, started after this, keeps them blocked.
   sigset_t stopSignals;
   sigemptyset(&stopSignals);
   sigaddset(&stopSignals, SIGINT);
@@ -29,24 +39,37 @@ int main(int argc, char **argv) {
   WorkerPool pool(settings->mapping, settings->pool);
   HttpService service(settings->service, pool);
   std::string error;
-  if (!service.bind(settings->listenHost, settings->listenPort, error)) {
+  if (!service.listen(settings->listenHost, settings->listenPort, error)) {
     logLine(LogLevel::kError, "", error);
     return 1;
   }
   const Target &target = settings->service.defaultTarget;
   logLine(LogLevel::kInfo,
           "address=" + settings->listenHost + ":" + std::to_string(service.port()) +
-              " host=" + target.host + " program=" + std::to_string(target.program),
+              " host=" + target.host + " program=" + std::to_string(target.program) +
+              " tls=" + (settings->service.web.tls() ? "true" : "false") +
+              " basic_auth=" + (settings->service.web.users.empty() ? "false" : "true"),
           "listening");
+  std::atomic<Clock::time_point> stopBy{Clock::time_point::max()};
   std::thread stopper([&] {
     int signal = 0;
     sigwait(&stopSignals, &signal);
+    stopBy = Clock::now() + kStopGrace;
+    // Scrapes waiting for their workers are answered at once, so the server's workers are free.
+    pool.stop();
     service.stop();
   });
   const bool served = service.run();
   // The stopper may still be waiting (the socket failed): one more stop signal ends its wait.
   pthread_kill(stopper.native_handle(), SIGTERM);
   stopper.join();
+  pool.stop();
+  const Clock::time_point deadline = std::min(stopBy.load(), Clock::now() + kStopGrace);
+  if (!pool.waitStopped(deadline)) {
+    logLine(LogLevel::kWarn, "", "workers still waiting for their SPs; exiting without them");
+    std::fflush(stderr);
+    std::_Exit(served ? 0 : 1);
+  }
   logLine(LogLevel::kInfo, "", served ? "stopped" : "the listening socket failed");
   return served ? 0 : 1;
 }

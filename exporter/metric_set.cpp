@@ -17,6 +17,15 @@ void MetricSet::add(const Family &family, Labels labels, double value) {
   familyFor(family).samples.push_back({std::move(labels), value});
 }
 
+void MetricSet::addStates(const Family &family, const Labels &labels, std::size_t current) {
+  auto &samples = familyFor(family).samples;
+  for (std::size_t i = 0; i < family.states.size(); ++i) {
+    Labels withState = labels;
+    withState.emplace_back(family.name, family.states[i]);
+    samples.push_back({std::move(withState), i == current ? 1.0 : 0.0});
+  }
+}
+
 void MetricSet::merge(MetricSet &&other) {
   for (FamilySamples &theirs : other.families_) {
     auto &ours = familyFor(theirs.family).samples;

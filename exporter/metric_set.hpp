@@ -10,13 +10,16 @@
 
 namespace qel::exporter {
 
-// kInfo families name their one sample "<name>_info" and always read 1.
-enum class MetricType { kGauge, kInfo };
+// kInfo families name their one sample "<name>_info" and always read 1; kCounter families name
+// their samples "<name>_total". A kStateSet family has one sample per state, labelled with the
+// family's name, 1 for the state that holds and 0 for the others (a gauge in the text format).
+enum class MetricType { kGauge, kCounter, kInfo, kStateSet };
 
 struct Family {
-  std::string name;  // the sample name (with "_info" for kInfo)
+  std::string name;  // the sample name (with "_info" for kInfo, "_total" for kCounter)
   std::string help;
   MetricType type = MetricType::kGauge;
+  std::vector<std::string_view> states = {};  // kStateSet: every state, in order
 };
 
 // Label names are the exporter's own literals; values come from the SP and are escaped when
@@ -36,6 +39,9 @@ struct FamilySamples {
 class MetricSet {
  public:
   void add(const Family &family, Labels labels, double value);
+  // The samples of a kStateSet family (one that lives as long as the program: its name labels
+  // them) where state `current` holds; none holds when it is past the last.
+  void addStates(const Family &family, const Labels &labels, std::size_t current);
   // Moves every sample of `other` in, family by family.
   void merge(MetricSet &&other);
   const std::vector<FamilySamples> &families() const { return families_; }

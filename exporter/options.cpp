@@ -5,6 +5,7 @@
 #include <charconv>
 #include <cstdlib>
 
+#include "exporter/families.hpp"
 #include "lib/protocol/procedures.hpp"
 #include "tools/address_number.hpp"
 #include "tools/result_names.hpp"
@@ -17,6 +18,8 @@ struct CommandLine {
   std::string host = "localhost";
   std::string program;
   std::string config;
+  std::string webConfig;
+  std::vector<std::string> allowed;
   std::string logLevel = "info";
   double scrapeTimeout = 10;
   double timeoutOffset = 0.5;
@@ -62,6 +65,13 @@ void addOptions(CLI::App &app, CommandLine &line) {
                  "Its RPC program number, decimal or 0x-hexadecimal (default: QELPROGID, else " +
                      proc::defaultProgramText() + "); also /probe's default");
   app.add_option("--config", line.config, "JSON file mapping sensor catalogue texts to metrics");
+  app.add_option("--web.config.file", line.webConfig,
+                 "YAML file with TLS certificate and key and basic_auth_users (bcrypt), in the "
+                 "format of Prometheus's exporter-toolkit");
+  app.add_option("--probe.allow", line.allowed,
+                 "Targets /probe may read: IPv4 addresses, networks (ADDRESS/BITS) and host name "
+                 "patterns (*.example.org); repeat or separate with commas (default: only --host)")
+      ->delimiter(',');
   app.add_option("--log-level", line.logLevel, "error, warn, info or debug (default info)");
   app.add_option("--scrape-timeout", line.scrapeTimeout,
                  "Seconds a scrape may take when the scraper does not say (default 10)")
@@ -97,19 +107,33 @@ std::optional<Settings> settingsOf(const CommandLine &line, std::string &reason)
   } else if (!hostTrouble.empty()) {
     reason = "--host: " + hostTrouble;
   }
+  for (const std::string &entry : line.allowed) {
+    if (!reason.empty()) break;
+    if (!settings.service.allowed.add(entry, reason)) reason = "--probe.allow: " + reason;
+  }
   if (!reason.empty()) return std::nullopt;
   auto seconds = [](double s) {
     return std::chrono::duration_cast<Clock::duration>(std::chrono::duration<double>(s));
   };
-  settings.service = {{line.host, *program},
-                      {seconds(line.scrapeTimeout), seconds(line.timeoutOffset)},
-                      line.maxScrapes};
+  settings.service.defaultTarget = {line.host, *program};
+  settings.service.times = {seconds(line.scrapeTimeout), seconds(line.timeoutOffset)};
+  settings.service.maxScrapes = line.maxScrapes;
+  settings.service.maxTargets = line.maxTargets;
   settings.pool = {line.maxTargets, seconds(line.idleSeconds)};
   settings.logLevel = *level;
   auto mapping =
       line.config.empty() ? tools::defaultMapping() : tools::loadMapping(line.config, reason);
   if (!mapping) return std::nullopt;
+  if (reason = mappingNameProblem(*mapping); !reason.empty()) {
+    reason = line.config + ": " + reason;
+    return std::nullopt;
+  }
   settings.mapping = std::move(*mapping);
+  if (!line.webConfig.empty()) {
+    auto web = loadWebConfig(line.webConfig, reason);
+    if (!web) return std::nullopt;
+    settings.service.web = std::move(*web);
+  }
   return settings;
 }
 

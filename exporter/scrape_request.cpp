@@ -1,6 +1,8 @@
 // SPDX-License-Identifier: Apache-2.0
 #include "exporter/scrape_request.hpp"
 
+#include <arpa/inet.h>
+
 #include <algorithm>
 #include <cctype>
 #include <charconv>
@@ -24,10 +26,19 @@ bool hostCharacter(char c) {
 
 // The one value of parameter `name`, if given; false when it is given more than once.
 bool single(const QueryParams &params, const std::string &name, std::optional<std::string> &value) {
-  const auto [first, last] = params.equal_range(name);
-  if (first != last && std::next(first) != last) return false;
-  if (first != last) value = first->second;
+  for (const auto &[key, given] : params) {
+    if (key != name) continue;
+    if (value) return false;
+    value = given;
+  }
   return true;
+}
+
+// Whether the resolver would read `host` as an IPv4 address (it also reads "10.1", "0x7f.1" or
+// "2130706433") and it is not four decimal numbers.
+bool oddAddress(const std::string &host) {
+  in_addr address{};
+  return inet_aton(host.c_str(), &address) != 0 && inet_pton(AF_INET, host.c_str(), &address) != 1;
 }
 
 }  // namespace
@@ -39,7 +50,10 @@ std::string hostProblem(const std::string &host) {
     return "target is not a host name or address";
   }
   // One colon is a port: the port mapper gives the server's port, so a target has none.
-  if (std::count(host.begin(), host.end(), ':') == 1) return "target has a port; give the host";
+  const auto colons = std::count(host.begin(), host.end(), ':');
+  if (colons == 1) return "target has a port; give the host";
+  if (colons > 1) return "target is an IPv6 address; the library connects over IPv4 only";
+  if (oddAddress(host)) return "target is an IPv4 address not written as four decimal numbers";
   return "";
 }
 

@@ -3,19 +3,21 @@
 // /probe query, and the time the scraper will wait.
 #pragma once
 
-#include <map>
 #include <string>
 #include <string_view>
+#include <utility>
 #include <variant>
+#include <vector>
 
 #include "exporter/sp_session.hpp"
 
 namespace qel::exporter {
 
-// A query's parameters, decoded, as the HTTP library hands them over.
-using QueryParams = std::multimap<std::string, std::string>;
+// A query's parameters, decoded, in order, as the HTTP server hands them over.
+using QueryParams = std::vector<std::pair<std::string, std::string>>;
 
-// Why `host` cannot be a target (too long, a character no host name has, a port), or "".
+// Why `host` cannot be a target (too long, a character no host name has, a port, an IPv6
+// address, an IPv4 address in another form than four decimal numbers), or "".
 std::string hostProblem(const std::string &host);
 
 // The target of a /probe query ("target=HOST[&program=N]", N decimal or 0x-hexadecimal, not 0;

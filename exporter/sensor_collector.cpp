@@ -31,7 +31,7 @@ unsigned sensorIds(SpSession &sp, std::vector<std::string> &ids) {
 
 }  // namespace
 
-unsigned collectSensors(SpSession &sp, const tools::SensorMapping &mapping, MetricSet &metrics) {
+unsigned collectSensors(SpSession &sp, const tools::SensorMapping &mapping, Collected &out) {
   std::vector<std::string> ids;
   if (const unsigned code = sensorIds(sp, ids)) return code;
   for (const std::string &id : ids) {
@@ -46,8 +46,12 @@ unsigned collectSensors(SpSession &sp, const tools::SensorMapping &mapping, Metr
       code = sp.call([&] { return qelSysGetSensorThresholds(name, &thresholds); });
       sensor.thresholds = thresholds;
     }
+    if (itemFailure(sp, code)) {
+      countItemError(out, "sensor " + id, code);
+      continue;
+    }
     if (code != RESULT_OK) return code;
-    addSensor(mapping, sensor, metrics);
+    addSensor(mapping, sensor, out.metrics);
   }
   return RESULT_OK;
 }

@@ -3,20 +3,12 @@
 
 #include <algorithm>
 
+#include "exporter/families.hpp"
 #include "tools/reading.hpp"
 #include "tools/threshold_state.hpp"
 
 namespace qel::exporter {
 namespace {
-
-const Family kUnmapped{"qel_sensor_value",
-                       "Readings of sensors that no rule maps, in the unit the server names."};
-const Family kAvailable{"qel_sensor_available",
-                        "1 when the sensor has a reading, 0 when it reads the no-reading value."};
-const Family kThreshold{"qel_sensor_threshold",
-                        "Thresholds in use, in the unit of the sensor's reading metric."};
-const Family kState{"qel_sensor_state",
-                    "The reading against its thresholds: 0 ok, 1 warning, 2 critical."};
 
 // "lower critical" as a label value: "lower_critical".
 std::string levelName(std::string_view role) {
@@ -25,8 +17,8 @@ std::string levelName(std::string_view role) {
   return name;
 }
 
-void addThresholds(const std::string &id, const SensorThresholds &t, double scale,
-                   MetricSet &metrics) {
+void addThresholds(const Family &family, const Labels &sensor, const SensorThresholds &t,
+                   double scale, MetricSet &metrics) {
   const std::pair<int, float> limits[] = {{t.thresholdFlag1, t.threshold1},
                                           {t.thresholdFlag2, t.threshold2},
                                           {t.thresholdFlag3, t.threshold3},
@@ -34,8 +26,9 @@ void addThresholds(const std::string &id, const SensorThresholds &t, double scal
   for (std::size_t i = 0; i < tools::kThresholdRoles.size(); ++i) {
     // Flags travel as bytes: only the low 8 bits say whether a threshold is in use.
     if ((limits[i].first & 0xFF) == 0) continue;
-    metrics.add(kThreshold, {{"sensor", id}, {"level", levelName(tools::kThresholdRoles[i])}},
-                tools::decimalValue(limits[i].second) * scale);
+    Labels labels = sensor;
+    labels.emplace_back("level", levelName(tools::kThresholdRoles[i]));
+    metrics.add(family, std::move(labels), tools::decimalValue(limits[i].second) * scale);
   }
 }
 
@@ -44,7 +37,7 @@ void addThresholds(const std::string &id, const SensorThresholds &t, double scal
 void addSensor(const tools::SensorMapping &mapping, const SensorReading &sensor,
                MetricSet &metrics) {
   const bool available = sensor.value != QEL_NO_READING;
-  metrics.add(kAvailable, {{"sensor", sensor.id}}, available ? 1 : 0);
+  metrics.add(family::kAvailable, {{"sensor", sensor.id}}, available ? 1 : 0);
   if (!available) return;
   const std::string kind(tools::catalogueText(sensor.info, mapping.fields.kind));
   const std::string unit(tools::catalogueText(sensor.info, mapping.fields.unit));
@@ -53,15 +46,23 @@ void addSensor(const tools::SensorMapping &mapping, const SensorReading &sensor,
   const double scale = rule ? rule->scale : 1;
   Labels labels{{"sensor", sensor.id}, {"component", component}};
   if (!rule) labels.emplace_back("unit", unit);
-  metrics.add(rule ? Family{rule->metric, rule->help} : kUnmapped, std::move(labels),
+  metrics.add(rule ? Family{rule->metric, rule->help} : family::kUnmapped, std::move(labels),
               tools::decimalValue(sensor.value) * scale);
   if (!sensor.thresholds) return;
-  addThresholds(sensor.id, *sensor.thresholds, scale, metrics);
+  // Thresholds in the reading's unit, in a family of their own beside the reading's.
+  Labels thresholdLabels{{"sensor", sensor.id}};
+  if (rule) {
+    addThresholds({thresholdMetric(rule->metric), "Thresholds in use of " + rule->metric + "."},
+                  thresholdLabels, *sensor.thresholds, scale, metrics);
+  } else {
+    thresholdLabels.emplace_back("unit", unit);
+    addThresholds(family::kUnmappedThreshold, thresholdLabels, *sensor.thresholds, 1, metrics);
+  }
   const tools::ThresholdState state = tools::thresholdState(sensor.value, *sensor.thresholds);
-  metrics.add(kState, {{"sensor", sensor.id}},
-              state == tools::ThresholdState::kCritical  ? 2
-              : state == tools::ThresholdState::kWarning ? 1
-                                                         : 0);
+  metrics.addStates(family::kSensorState, {{"sensor", sensor.id}},
+                    state == tools::ThresholdState::kCritical  ? 2
+                    : state == tools::ThresholdState::kWarning ? 1
+                                                               : 0);
 }
 
 }  // namespace qel::exporter

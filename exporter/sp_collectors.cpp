@@ -1,6 +1,8 @@
 // SPDX-License-Identifier: Apache-2.0
-// The components, platform, network and fan collectors. The numbers are the server's and are
-// passed on as they come; docs/exporter.md says what qel-simd means by them.
+// The components, platform, network and fan collectors. The server's codes of a component's
+// status, the platform's state, the last shutdown's reason and the fan controller's mode are
+// written as state sets (docs/exporter.md has their meanings); a code past the known ones is
+// "unknown".
 #include <qel.h>
 
 #include <cstdio>
@@ -9,32 +11,11 @@
 #include <string>
 
 #include "exporter/collectors.hpp"
+#include "exporter/families.hpp"
 #include "tools/result_names.hpp"
 
 namespace qel::exporter {
 namespace {
-
-const Family kPresent{"qel_component_present", "1 when the component is present, else 0."};
-const Family kStatus{"qel_component_status",
-                     "The server's status of the component (qel-simd: 0 ok, 1 warning, "
-                     "2 critical, 3 absent)."};
-const Family kPowerOn{"qel_platform_power_on", "The server's power state of the host (1 on)."};
-const Family kPlatformState{"qel_platform_state",
-                            "The server's platform state (qel-simd: 0 off, 1 booting, 2 running)."};
-const Family kPowerLevel{"qel_platform_power_level", "The server's power level of the host."};
-const Family kShutdownReason{"qel_platform_last_shutdown_reason",
-                             "The server's code for the reason of the last shutdown."};
-const Family kSpInfo{"qel_sp_info", "The service processor's identity.", MetricType::kInfo};
-const Family kEnabled{"qel_network_interface_enabled", "1 when the interface is enabled."};
-const Family kDhcp{"qel_network_interface_dhcp", "1 when the interface takes DHCP addresses."};
-const Family kInterfaceInfo{"qel_network_interface_info", "The interface's addresses.",
-                            MetricType::kInfo};
-const Family kFanMode{"qel_fan_controller_mode", "The fan controller's mode (0 automatic)."};
-const Family kFanTarget{"qel_fan_controller_target_temperature_celsius",
-                        "The temperature the fan controller steers for."};
-const Family kFanDuty{"qel_fan_controller_duty_ratio", "The fans' present duty, 0 to 1."};
-const Family kFanFailed{"qel_fan_controller_failed_fans",
-                        "Fans the controller counts outside their thresholds."};
 
 // Interfaces are asked for from 0 until the server says there is no such one.
 constexpr unsigned kMostInterfaces = 64;
@@ -59,9 +40,20 @@ std::string addressText(bool valid, unsigned address) {
   return valid && qelIPAddressToString(address, &text) == RESULT_OK ? taken(text) : "";
 }
 
+// The state a code names in `family`: its "unknown" (the last) for a code past the others.
+std::size_t stateOf(const Family &family, int code) {
+  const std::size_t unknown = family.states.size() - 1;
+  return code >= 0 && static_cast<std::size_t>(code) < unknown ? static_cast<std::size_t>(code)
+                                                               : unknown;
+}
+
 }  // namespace
 
-unsigned collectComponents(SpSession &sp, const tools::SensorMapping &, MetricSet &metrics) {
+void countItemError(Collected &out, const std::string &item, unsigned code) {
+  if (out.itemErrors++ == 0) out.firstItemError = item + ": " + tools::describeResult(code);
+}
+
+unsigned collectComponents(SpSession &sp, const tools::SensorMapping &, Collected &out) {
   char *report = nullptr;
   if (const unsigned code = sp.call([&] { return qelSysGetPresenceDetectAll(&report); })) {
     return code;
@@ -77,14 +69,19 @@ unsigned collectComponents(SpSession &sp, const tools::SensorMapping &, MetricSe
     if (code == RESULT_OK) {
       code = sp.call([&] { return qelSysGetComponentStatus(name.c_str(), &status); });
     }
+    if (itemFailure(sp, code)) {
+      countItemError(out, "component " + name, code);
+      continue;
+    }
     if (code != RESULT_OK) return code;
-    metrics.add(kPresent, {{"component", name}}, present);
-    metrics.add(kStatus, {{"component", name}}, status);
+    out.metrics.add(family::kPresent, {{"component", name}}, present);
+    out.metrics.addStates(family::kComponentStatus, {{"component", name}},
+                          stateOf(family::kComponentStatus, status));
   }
   return RESULT_OK;
 }
 
-unsigned collectPlatform(SpSession &sp, const tools::SensorMapping &, MetricSet &metrics) {
+unsigned collectPlatform(SpSession &sp, const tools::SensorMapping &, Collected &out) {
   int power = 0, state = 0, level = 0, reason = 0;
   char *hostname = nullptr;
   unsigned code = sp.call([&] { return qelPlatformGetPowerState(&power); });
@@ -96,16 +93,18 @@ unsigned collectPlatform(SpSession &sp, const tools::SensorMapping &, MetricSet 
   // Without the product map (or a line for this product) the product is left empty.
   char *product = nullptr;
   const bool named = sp.call([&] { return qelGetProductId(&product); }) == RESULT_OK;
-  metrics.add(kPowerOn, {}, power);
-  metrics.add(kPlatformState, {}, state);
-  metrics.add(kPowerLevel, {}, level);
-  metrics.add(kShutdownReason, {}, reason);
-  metrics.add(kSpInfo, {{"hostname", taken(hostname)}, {"product", named ? taken(product) : ""}},
-              1);
+  MetricSet &metrics = out.metrics;
+  metrics.add(family::kPowerOn, {}, power);
+  metrics.addStates(family::kPlatformState, {}, stateOf(family::kPlatformState, state));
+  metrics.add(family::kPowerLevel, {}, level / 100.0);
+  metrics.addStates(family::kShutdownReason, {}, stateOf(family::kShutdownReason, reason));
+  metrics.add(family::kSpInfo,
+              {{"hostname", taken(hostname)}, {"product", named ? taken(product) : ""}}, 1);
   return RESULT_OK;
 }
 
-unsigned collectNetwork(SpSession &sp, const tools::SensorMapping &, MetricSet &metrics) {
+unsigned collectNetwork(SpSession &sp, const tools::SensorMapping &, Collected &out) {
+  MetricSet &metrics = out.metrics;
   for (unsigned i = 0; i < kMostInterfaces; ++i) {
     IPInfo ip{};
     if (const unsigned code = sp.call([&] { return qelGetIP(0, i, &ip); })) {
@@ -114,9 +113,9 @@ unsigned collectNetwork(SpSession &sp, const tools::SensorMapping &, MetricSet &
       return code;
     }
     const std::string number = std::to_string(i);
-    metrics.add(kEnabled, {{"interface", number}, {"label", ip.label}}, ip.enabled);
-    metrics.add(kDhcp, {{"interface", number}, {"label", ip.label}}, ip.dhcp);
-    metrics.add(kInterfaceInfo,
+    metrics.add(family::kEnabled, {{"interface", number}, {"label", ip.label}}, ip.enabled);
+    metrics.add(family::kDhcp, {{"interface", number}, {"label", ip.label}}, ip.dhcp);
+    metrics.add(family::kInterfaceInfo,
                 {{"interface", number},
                  {"label", ip.label},
                  {"address", addressText(ip.ipAddressValid, ip.ipAddress)},
@@ -126,13 +125,13 @@ unsigned collectNetwork(SpSession &sp, const tools::SensorMapping &, MetricSet &
   return RESULT_OK;
 }
 
-unsigned collectFan(SpSession &sp, const tools::SensorMapping &, MetricSet &metrics) {
+unsigned collectFan(SpSession &sp, const tools::SensorMapping &, Collected &out) {
   FanState fan{};
   if (const unsigned code = sp.call([&] { return qelGetFanState(&fan); })) return code;
-  metrics.add(kFanMode, {}, fan.debugValue1);
-  metrics.add(kFanTarget, {}, fan.debugValue2);
-  metrics.add(kFanDuty, {}, fan.debugValue3 / 100.0);
-  metrics.add(kFanFailed, {}, fan.debugValue8);
+  out.metrics.addStates(family::kFanMode, {}, stateOf(family::kFanMode, fan.debugValue1));
+  out.metrics.add(family::kFanTarget, {}, fan.debugValue2);
+  out.metrics.add(family::kFanDuty, {}, fan.debugValue3 / 100.0);
+  out.metrics.add(family::kFanFailed, {}, fan.debugValue8);
   return RESULT_OK;
 }
 

@@ -35,19 +35,25 @@ struct TargetWorker::Collection {
   bool abandoned = false;  // the scrape has answered: nothing more is written here
 };
 
-TargetWorker::TargetWorker(Target target, const tools::SensorMapping &mapping)
+TargetWorker::TargetWorker(Target target, const tools::SensorMapping &mapping,
+                           std::function<void()> ended)
     : target_(std::move(target)),
       mapping_(mapping),
+      ended_(std::move(ended)),
       lastAsked_(Clock::now()),
       thread_([this] { run(); }) {}
 
 TargetWorker::~TargetWorker() {
+  stop();
+  thread_.join();
+}
+
+void TargetWorker::stop() {
   {
     std::lock_guard lock(mutex_);
     stopping_ = true;
   }
   changed_.notify_all();
-  thread_.join();
 }
 
 Clock::time_point TargetWorker::lastAsked() const {
@@ -61,19 +67,23 @@ std::vector<CollectorOutcome> TargetWorker::collect(Clock::time_point deadline) 
   lastAsked_ = Clock::now();
   waiting_.push_back(collection);
   changed_.notify_all();
-  changed_.wait_until(lock, deadline, [&] { return collection->done; });
+  changed_.wait_until(lock, deadline, [&] { return collection->done || stopping_; });
   collection->abandoned = true;
   std::erase(waiting_, collection);
   std::vector<CollectorOutcome> outcomes = std::move(collection->outcomes);
-  if (collection->running < outcomes.size()) {
-    outcomes[collection->running].seconds = secondsSince(collection->runningSince);
+  const std::size_t running = collection->running;
+  if (running < outcomes.size()) {
+    outcomes[running].seconds = secondsSince(collection->runningSince);
   }
+  const bool done = collection->done;
   lock.unlock();
-  for (const CollectorOutcome &outcome : outcomes) {
-    if (!outcome.finished) {
-      logLine(LogLevel::kWarn, targetFields(target_, outcome.collector),
-              "collection not finished by the scrape's deadline");
-    }
+  if (!done && running < outcomes.size()) {
+    logLine(LogLevel::kWarn, targetFields(target_, outcomes[running].collector),
+            "the scrape's deadline passed while this collector ran; it and those after it count "
+            "as failed");
+  } else if (!done) {
+    logLine(LogLevel::kWarn, targetFields(target_, outcomes.front().collector),
+            "the scrape's deadline passed before the target's worker was free");
   }
   return outcomes;
 }
@@ -83,55 +93,77 @@ void TargetWorker::run() {
   std::unique_lock lock(mutex_);
   for (;;) {
     changed_.wait(lock, [this] { return stopping_ || !waiting_.empty(); });
-    if (stopping_) return;
+    if (stopping_) break;
     const std::shared_ptr<Collection> collection = std::move(waiting_.front());
     waiting_.pop_front();
     lock.unlock();
     runCollection(session, *collection);
     lock.lock();
   }
+  lock.unlock();
+  if (ended_) ended_();
 }
 
 void TargetWorker::runCollection(SpSession &session, Collection &collection) {
   const std::size_t count = kCollectors.size();
-  // Once no connection can be opened, the collectors after the one that found out fail alike
-  // without trying again, and the log has one line for them all.
-  unsigned unreachable = RESULT_OK;
+  // A new connection may take most of what is left of the scrape, not all of it: a target that
+  // does not answer is reported with its cause before the scrape answers.
+  const Clock::time_point begin = Clock::now();
+  {
+    std::lock_guard lock(mutex_);
+    if (collection.abandoned || stopping_ || begin >= collection.deadline)
+      return finish(collection);
+    collection.running = 0;
+    collection.runningSince = begin;
+  }
+  // Once no connection can be opened, no collector runs and the log has one line for them all.
+  unsigned unreachable = session.open(begin + (collection.deadline - begin) * 9 / 10);
   for (std::size_t i = 0; i < count; ++i) {
     const Clock::time_point start = Clock::now();
     {
       std::lock_guard lock(mutex_);
-      if (collection.abandoned || start >= collection.deadline) break;
+      if (collection.abandoned || stopping_ || start >= collection.deadline) break;
       collection.running = i;
-      collection.runningSince = start;
+      collection.runningSince = i == 0 ? begin : start;
     }
-    MetricSet metrics;
+    Collected collected;
     const bool runs = unreachable == RESULT_OK;
     unsigned code = unreachable;
     if (runs) {
-      // Each collector may use an equal share of the time left, so that one whose call hangs
-      // leaves the others time to report.
+      // Each collector's calls may use an equal share of the time left, so that one whose call
+      // hangs leaves the others time to report.
       session.setDeadline(start + (collection.deadline - start) / (count - i));
-      code = kCollectors[i].collect(session, mapping_, metrics);
+      code = kCollectors[i].collect(session, mapping_, collected);
       if (session.unreachable()) unreachable = code;
     }
-    bool answered;
+    const bool up = code == RESULT_OK;
     {
       std::lock_guard lock(mutex_);
-      answered = collection.abandoned;
-      if (!answered) {
-        collection.outcomes[i] = {kCollectors[i].name, true, code, secondsSince(start),
-                                  code == RESULT_OK ? std::move(metrics) : MetricSet{}};
+      if (!collection.abandoned) {
+        CollectorOutcome &outcome = collection.outcomes[i];
+        outcome.finished = true;
+        outcome.code = code;
+        outcome.seconds = secondsSince(i == 0 ? begin : start);
+        outcome.itemErrors = up ? collected.itemErrors : 0;
+        if (up) outcome.metrics = std::move(collected.metrics);
         collection.running = count;
       }
     }
-    if (runs && code != RESULT_OK && !answered) {
-      logLine(
-          LogLevel::kWarn, targetFields(target_, kCollectors[i].name),
-          (session.unreachable() ? "cannot connect, no collector runs: " : "collection failed: ") +
-              tools::describeResult(code));
+    const std::string fields = targetFields(target_, kCollectors[i].name);
+    if (!up && (runs || i == 0)) {
+      logLine(LogLevel::kWarn, fields,
+              session.unreachable() ? "cannot connect, no collector runs: " + session.cause()
+                                    : "collection failed: " + tools::describeResult(code));
+    } else if (up && collected.itemErrors > 0) {
+      logLine(LogLevel::kWarn, fields,
+              std::to_string(collected.itemErrors) + " items left out; first " +
+                  collected.firstItemError);
     }
   }
+  finish(collection);
+}
+
+void TargetWorker::finish(Collection &collection) {
   {
     std::lock_guard lock(mutex_);
     collection.done = true;

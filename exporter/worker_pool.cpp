@@ -35,7 +35,7 @@ std::optional<std::vector<CollectorOutcome>> WorkerPool::collect(const Target &t
   std::shared_ptr<TargetWorker> worker;
   {
     std::lock_guard lock(mutex_);
-    worker = workerFor(target, dropped);
+    if (!stopping_) worker = workerFor(target, dropped);
   }
   // Ending dropped workers waits for their threads: never under the pool's lock.
   dropped.clear();
@@ -48,11 +48,37 @@ std::shared_ptr<TargetWorker> WorkerPool::workerFor(const Target &target, Worker
   if (auto found = workers_.find(key); found != workers_.end()) return found->second;
   if (workers_.size() >= limits_.maxTargets) takeIdle(dropped);
   if (workers_.size() >= limits_.maxTargets) return nullptr;
-  auto worker = std::make_shared<TargetWorker>(target, mapping_);
+  ++threads_;
+  auto worker = std::make_shared<TargetWorker>(target, mapping_, [this] {
+    {
+      std::lock_guard lock(mutex_);
+      --threads_;
+    }
+    threadEnded_.notify_all();
+  });
   workers_.emplace(key, worker);
   logLine(LogLevel::kDebug, "target=" + target.host + " program=" + std::to_string(target.program),
           "first scrape of this target");
   return worker;
+}
+
+std::size_t WorkerPool::size() const {
+  std::lock_guard lock(mutex_);
+  return workers_.size();
+}
+
+void WorkerPool::stop() {
+  {
+    std::lock_guard lock(mutex_);
+    stopping_ = true;
+    for (auto &[key, worker] : workers_) worker->stop();
+  }
+  stopped_.notify_all();
+}
+
+bool WorkerPool::waitStopped(Clock::time_point deadline) {
+  std::unique_lock lock(mutex_);
+  return threadEnded_.wait_until(lock, deadline, [this] { return threads_ == 0; });
 }
 
 void WorkerPool::takeIdle(Workers &dropped) {

@@ -31,6 +31,15 @@ class WorkerPool {
   // The target's collection by `deadline`; nothing when it is new and the pool is full.
   std::optional<std::vector<CollectorOutcome>> collect(const Target &target,
                                                        Clock::time_point deadline);
+  // Targets with a worker now.
+  std::size_t size() const;
+
+  // For the end of the program: answers every waiting scrape at once, refuses new ones and asks
+  // every worker to end after what it is doing.
+  void stop();
+  // Waits for the workers' threads to end until `deadline`: false when some are still busy then
+  // (in a call or a name lookup), and the pool must not be destroyed.
+  bool waitStopped(Clock::time_point deadline);
 
  private:
   using Key = std::pair<std::string, unsigned long>;
@@ -43,9 +52,11 @@ class WorkerPool {
 
   const tools::SensorMapping &mapping_;
   const PoolLimits limits_;
-  std::mutex mutex_;
+  mutable std::mutex mutex_;
   std::condition_variable stopped_;
   bool stopping_ = false;
+  std::size_t threads_ = 0;  // workers' threads not yet ended
+  std::condition_variable threadEnded_;
   std::map<Key, std::shared_ptr<TargetWorker>> workers_;
   std::thread sweeper_;  // last: starts once everything above is ready
 };

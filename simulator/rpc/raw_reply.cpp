@@ -11,6 +11,7 @@
 #include <cstring>
 
 #include "simulator/model/log.hpp"
+#include "tools/descriptor.hpp"
 
 namespace qel::simd {
 
@@ -30,27 +31,13 @@ std::string markFor(std::size_t length) {
   return std::string(reinterpret_cast<const char *>(&mark), sizeof mark);
 }
 
-class Descriptor {
- public:
-  explicit Descriptor(int fd) : fd_(fd) {}
-  ~Descriptor() {
-    if (fd_ >= 0) close(fd_);
-  }
-  Descriptor(const Descriptor &) = delete;
-  Descriptor &operator=(const Descriptor &) = delete;
-  int get() const { return fd_; }
-
- private:
-  int fd_;
-};
-
 }  // namespace
 
 // The transport writes through its descriptor; pointing that at a memory file for one reply
 // gives the exact bytes, transaction id and verifier included, without knowing the RPC layer's
 // insides.
 std::string renderReply(SVCXPRT *transport, xdrproc_t codec, void *results) {
-  Descriptor file(memfd_create("qel-simd-reply", MFD_CLOEXEC));
+  const tools::Descriptor file(memfd_create("qel-simd-reply", MFD_CLOEXEC));
   if (file.get() < 0) {
     logf(kLogError, "cannot render a reply: %s", std::strerror(errno));
     return {};

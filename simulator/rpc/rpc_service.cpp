@@ -71,12 +71,57 @@ Netconfig tcpNetconfig() { return Netconfig(getnetconfigent("tcp")); }
 
 // Asked with the port mapper's version 2 query: libtirpc's rpcb_getaddr leaks a string on
 // every call.
-bool isRegistered(rpcprog_t program) {
+unsigned short registeredPort(rpcprog_t program) {
   sockaddr_in address{};
   address.sin_family = AF_INET;
   address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-  return pmap_getport(&address, program, proc::kVersion, IPPROTO_TCP) != 0;
+  return pmap_getport(&address, program, proc::kVersion, IPPROTO_TCP);
 }
+
+namespace {
+
+// Whether anything takes connections at `port` of this machine: a connect on loopback is
+// accepted or refused at once.
+bool answersAt(unsigned short port) {
+  const int s = socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+  sockaddr_in address{};
+  address.sin_family = AF_INET;
+  address.sin_port = htons(port);
+  address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+  const bool answered =
+      s >= 0 && connect(s, reinterpret_cast<const sockaddr *>(&address), sizeof address) == 0;
+  if (s >= 0) ::close(s);
+  return answered;
+}
+
+// A registration whose server is gone (killed before it could remove it) is removed, and said
+// so; one whose port still answers belongs to a server that runs.
+bool clearStaleRegistration(rpcprog_t program, std::string &error) {
+  const unsigned short port = registeredPort(program);
+  if (port == 0) return true;
+  const std::string number = std::to_string(program);
+  if (answersAt(port)) {
+    error = "program " + number + " is already registered with the port mapper, and a server " +
+            "answers at its port " + std::to_string(port) + " (another server running?)";
+    return false;
+  }
+  svc_unreg(program, proc::kVersion);
+  if (registeredPort(program) != 0) {
+    error = "program " + number + " is registered with the port mapper at port " +
+            std::to_string(port) +
+            ", where nobody answers, and the registration cannot be removed (made by another "
+            "user?); as root: rpcinfo -d " +
+            number + " " + std::to_string(proc::kVersion);
+    return false;
+  }
+  logf(kLogWarning,
+       "program %s was registered at port %u, where nobody answers (a server that ended without "
+       "removing it): registration replaced",
+       number.c_str(), static_cast<unsigned>(port));
+  return true;
+}
+
+}  // namespace
 
 RpcService::RpcService(rpcprog_t program, SpState &state, ServerControls controls)
     : program_(program), state_(state), controls_(std::move(controls)) {}
@@ -104,11 +149,7 @@ bool RpcService::listen(std::string &error) {
     error = "no \"tcp\" transport in /etc/netconfig";
     return false;
   }
-  if (isRegistered(program_)) {
-    error = "program " + std::to_string(program_) +
-            " is already registered with the port mapper (another server running?)";
-    return false;
-  }
+  if (!clearStaleRegistration(program_, error)) return false;
   listener_ = svc_tli_create(RPC_ANYFD, tcp.get(), nullptr, 0, 0);
   if (!listener_) {
     error = "cannot create the TCP transport";

@@ -65,7 +65,7 @@ class RpcService {
   LoopPartner *partner_ = nullptr;
 };
 
-// True when `program` version 1 over TCP is registered with the local port mapper.
-bool isRegistered(rpcprog_t program);
+// The TCP port `program` version 1 is registered under with the local port mapper; 0 for none.
+unsigned short registeredPort(rpcprog_t program);
 
 }  // namespace qel::simd

@@ -1,8 +1,6 @@
 // SPDX-License-Identifier: Apache-2.0
 // What a host that runs for months meets: the port mapper restarting under it, and fork.
-#include <arpa/inet.h>
 #include <signal.h>
-#include <spawn.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -13,6 +11,7 @@
 #include <thread>
 
 #include "child_process.hpp"
+#include "port_mapper.hpp"
 #include "server_test.hpp"
 
 namespace qel::test {
@@ -23,34 +22,6 @@ constexpr uint32_t kSetPowerLevel = 1005;
 
 // Outcomes of the port mapper scenario, run in a process of its own.
 enum Outcome { kSurvived, kFirstCall, kNotRefused, kNotBack, kDied, kNoSetUp = 150 };
-
-// Waits (bounded) until the loopback port mapper port accepts connections, or refuses them.
-bool portMapperAnswers(bool up) {
-  for (int attempt = 0; attempt < 1000; ++attempt, usleep(2000)) {
-    const int s = socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
-    sockaddr_in to{};
-    to.sin_family = AF_INET;
-    to.sin_port = htons(111);
-    to.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    const bool answered = connect(s, reinterpret_cast<sockaddr *>(&to), sizeof to) == 0;
-    close(s);
-    if (answered == up) return true;
-  }
-  return false;
-}
-
-// rpcbind in warm-start mode (a restart keeps the registrations); -1 when it did not start.
-pid_t startPortMapper() {
-  char *argv[] = {const_cast<char *>("rpcbind"), const_cast<char *>("-w"), const_cast<char *>("-f"),
-                  nullptr};
-  pid_t pid = -1;
-  const bool started = posix_spawn(&pid, "/usr/sbin/rpcbind", nullptr, nullptr, argv, environ) == 0;
-  return started && portMapperAnswers(true) ? pid : -1;
-}
-void stopPortMapper(pid_t pid) {
-  kill(pid, SIGTERM);
-  waitpid(pid, nullptr, 0);
-}
 
 // Connects, calls and disconnects while the port mapper is stopped and started three times.
 int portMapperRestarts() {

@@ -40,6 +40,29 @@ TEST(SimdProcess, BadScenarioExitsWithStatus2AndEveryEndRemovesTheRegistration) 
   }
 }
 
+// A server killed before it could remove its registration leaves it behind: the next server
+// on that number replaces it and says so; one that finds a server answering refuses to start.
+TEST(SimdProcess, ReplacesARegistrationWhoseServerIsGone) {
+  SimdProcess killed, running;
+  ASSERT_TRUE(killed.start());
+  const std::string program = std::to_string(killed.program());
+  kill(killed.pid(), SIGKILL);
+  killed.waitForExit(std::chrono::seconds(10));
+  ASSERT_TRUE(registered(killed.program()));
+  // The stale registration makes start() return at once: the new server is waited for.
+  ASSERT_TRUE(running.start(killed.program()));
+  std::string said;
+  EXPECT_TRUE(eventually([&] {
+    return SimdProcess::run("ctl --program " + program + " stats", said) == 0;
+  })) << said;
+  EXPECT_EQ(SimdProcess::run("--foreground --program " + program, said), 1);
+  EXPECT_NE(said.find("program " + program +
+                      " is already registered with the port mapper, and a server answers at its "
+                      "port "),
+            std::string::npos)
+      << said;
+}
+
 // `qel-simd ctl` names an argument that its command lacks, and what it means, before it
 // looks for a server (there is none on this program number).
 TEST(SimdProcess, CtlNamesAMissingArgument) {
