@@ -36,6 +36,8 @@ const Route kRoutes[] = {
      .get = sensors::sensor,
      .patch = &sensors::kSensorPatch,
      .modify = kComponents},
+    {.pattern = "/redfish/v1/Chassis/chassis/Thermal", .get = chassis::legacyThermal},
+    {.pattern = "/redfish/v1/Chassis/chassis/Power", .get = chassis::legacyPower},
     {.pattern = "/redfish/v1/Chassis/chassis/ThermalSubsystem", .get = chassis::thermal},
     {.pattern = "/redfish/v1/Chassis/chassis/ThermalSubsystem/Fans", .get = chassis::fans},
     {.pattern = "/redfish/v1/Chassis/chassis/ThermalSubsystem/Fans/{}", .get = chassis::fan},

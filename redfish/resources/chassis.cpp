@@ -93,6 +93,8 @@ Json chassis(Exchange &ex) {
   chassis["ThermalSubsystem"] = link(kThermalUri);
   chassis["PowerSubsystem"] = link(kPowerUri);
   chassis["Controls"] = link(kControlsUri);
+  chassis["Thermal"] = link(std::string(kChassisUri) + "/Thermal");
+  chassis["Power"] = link(std::string(kChassisUri) + "/Power");
   chassis["Links"] = {{"ComputerSystems", {link(kSystemUri)}},
                       {"ManagedBy", {link(kManagerUri)}},
                       {"ManagersInChassis", {link(kManagerUri)}}};

@@ -33,6 +33,8 @@ inline constexpr Schema kPowerSubsystem{"PowerSubsystem", "v1_1_3"};
 inline constexpr Schema kPowerSupply{"PowerSupply", "v1_6_0"};
 inline constexpr Schema kPowerSupplyMetrics{"PowerSupplyMetrics", "v1_2_0"};
 inline constexpr Schema kControl{"Control", "v1_7_0"};
+inline constexpr Schema kThermal{"Thermal", "v1_7_3"};
+inline constexpr Schema kPower{"Power", "v1_7_3"};
 inline constexpr Schema kManager{"Manager", "v1_24_0"};
 inline constexpr Schema kEthernetInterface{"EthernetInterface", "v1_12_4"};
 inline constexpr Schema kNetworkProtocol{"ManagerNetworkProtocol", "v1_12_0"};

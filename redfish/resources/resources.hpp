@@ -38,6 +38,8 @@ Json supplyMetrics(Exchange &ex);
 Json controls(Exchange &ex);
 Json control(Exchange &ex);
 extern const PatchRule kControlPatch;
+Json legacyThermal(Exchange &ex);  // thermal_power.cpp
+Json legacyPower(Exchange &ex);
 }  // namespace chassis
 
 namespace sensors {  // sensors.cpp

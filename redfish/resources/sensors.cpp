@@ -53,13 +53,11 @@ std::array<ThresholdRef, 4> refs(SensorThresholds &t) {
 }
 
 Json thresholds(const SensorData &sensor) {
-  SensorThresholds t = *sensor.thresholds;
   Json all = Json::object();
-  const auto each = refs(t);
-  for (std::size_t i = 0; i < each.size(); ++i) {
+  const auto readings = thresholdReadings(sensor);
+  for (std::size_t i = 0; i < readings.size(); ++i) {
     // A threshold not in use has no reading; a client sets one to put it in use.
-    all[kThresholdNames[i]]["Reading"] =
-        (*each[i].flag & 0xFF) != 0 ? Json(scaled(sensor, *each[i].value)) : Json(nullptr);
+    all[kThresholdNames[i]]["Reading"] = readings[i] ? Json(*readings[i]) : Json(nullptr);
   }
   return all;
 }

@@ -111,6 +111,27 @@ double scaled(const SensorData &sensor, float value) {
   return tools::decimalValue(value) * (sensor.rule ? sensor.rule->scale : 1.0);
 }
 
+std::array<std::optional<double>, 4> thresholdReadings(const SensorData &sensor) {
+  std::array<std::optional<double>, 4> readings;
+  if (!sensor.thresholds) return readings;
+  const SensorThresholds &t = *sensor.thresholds;
+  const std::pair<int, float> each[] = {{t.thresholdFlag1, t.threshold1},
+                                        {t.thresholdFlag2, t.threshold2},
+                                        {t.thresholdFlag3, t.threshold3},
+                                        {t.thresholdFlag4, t.threshold4}};
+  for (std::size_t i = 0; i < readings.size(); ++i) {
+    // Flags travel as bytes: only the low 8 bits say whether a threshold is in use.
+    if ((each[i].first & 0xFF) != 0) readings[i] = scaled(sensor, each[i].second);
+  }
+  return readings;
+}
+
+std::vector<SensorData> allSensors(SpLink &sp, const tools::SensorMapping &mapping) {
+  std::vector<SensorData> all;
+  for (const std::string &id : sensorIds(sp)) all.push_back(sensor(sp, mapping, id));
+  return all;
+}
+
 std::string_view sensorHealth(const SensorData &sensor) {
   if (!sensor.thresholds) return "";
   switch (tools::thresholdState(sensor.value, *sensor.thresholds)) {

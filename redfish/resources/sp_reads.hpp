@@ -5,6 +5,7 @@
 
 #include <qel.h>
 
+#include <array>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -58,6 +59,11 @@ std::string sensorLabel(const SensorData &sensor);
 std::string sensorUri(const std::string &id);
 // The reading in the base unit of what it measures.
 double scaled(const SensorData &sensor, float value);
+// The four thresholds (lower critical, lower warning, upper warning, upper critical) in the base
+// unit, each nothing when it is not in use; all nothing without a reading.
+std::array<std::optional<double>, 4> thresholdReadings(const SensorData &sensor);
+// Every sensor with its reading.
+std::vector<SensorData> allSensors(SpLink &sp, const tools::SensorMapping &mapping);
 // The Health of a sensor by the threshold rule qelctl and qel-exporter use; "" without a
 // reading.
 std::string_view sensorHealth(const SensorData &sensor);
