@@ -9,17 +9,9 @@
 namespace qel::redfish {
 namespace {
 
-constexpr std::array<std::string_view, 6> kLiveProperties{"DateTime", "Reading",    "SpeedRPM",
+// A resource's own properties that change by themselves (a threshold's Reading does not).
+constexpr std::array<std::string_view, 6> kLiveProperties{"DateTime", "Reading",    "SpeedPercent",
                                                           "Status",   "PowerState", "Locked"};
-
-void dropLive(Json &value) {
-  if (value.is_object()) {
-    for (std::string_view name : kLiveProperties) value.erase(std::string(name));
-  }
-  if (value.is_structured()) {
-    for (Json &item : value) dropLive(item);
-  }
-}
 
 std::string_view trimmed(std::string_view text) {
   while (!text.empty() && (text.front() == ' ' || text.front() == '\t')) text.remove_prefix(1);
@@ -31,7 +23,9 @@ std::string_view trimmed(std::string_view text) {
 
 std::string etagOf(const Json &payload) {
   Json stable = payload;
-  dropLive(stable);
+  if (stable.is_object()) {
+    for (std::string_view name : kLiveProperties) stable.erase(std::string(name));
+  }
   // FNV-1a over the payload's text: tags need to differ, not to resist forgery.
   std::uint64_t hash = 0xcbf29ce484222325ull;
   for (unsigned char c : render(stable)) hash = (hash ^ c) * 0x100000001b3ull;

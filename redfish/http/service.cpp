@@ -61,7 +61,7 @@ void checkPrivilege(Exchange &ex, const Access &access) {
 }
 
 std::string describedBy(const Json &payload) {
-  const std::string type = payload.value("@odata.type", "");
+  const std::string type = payload.is_object() ? payload.value("@odata.type", "") : "";
   if (type.size() < 2) return "";
   // "#Sensor.v1_12_0.Sensor" -> Sensor.v1_12_0.json; "#X.X" -> X.json
   const std::string file = type.substr(1, type.rfind('.') - 1) + ".json";
