@@ -66,8 +66,8 @@ Certificate certificateFor(EVP_PKEY *key, const std::string &host) {
                                  reinterpret_cast<const unsigned char *>("qel-redfishd"), -1, -1,
                                  0) == 1 &&
       X509_set_issuer_name(c, X509_get_subject_name(c)) == 1 &&
-      addExtension(c, NID_basic_constraints, "critical,CA:FALSE") &&
-      addExtension(c, NID_key_usage, "critical,digitalSignature") &&
+      addExtension(c, NID_basic_constraints, "critical,CA:TRUE,pathlen:0") &&
+      addExtension(c, NID_key_usage, "critical,digitalSignature,keyCertSign") &&
       addExtension(c, NID_ext_key_usage, "serverAuth") &&
       addExtension(c, NID_subject_alt_name, "DNS:" + host + ",DNS:localhost,IP:127.0.0.1,IP:::1") &&
       X509_sign(c, key, EVP_sha256()) > 0;
