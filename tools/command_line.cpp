@@ -6,6 +6,7 @@
 
 #include "lib/protocol/procedures.hpp"
 #include "tools/address_number.hpp"
+#include "tools/result_names.hpp"
 
 namespace qel::tools {
 
@@ -34,6 +35,17 @@ std::optional<unsigned long> programNumber(const std::string &option) {
   const char *fromEnvironment = std::getenv("QELPROGID");
   const unsigned long number = fromEnvironment ? std::atol(fromEnvironment) & 0xFFFFFFFFul : 0;
   return number != 0 ? number : proc::kDefaultProgram;
+}
+
+bool parseCommandLine(CLI::App &app, int argc, const char *const *argv, std::ostream &out,
+                      std::ostream &err, int &status) {
+  try {
+    app.parse(argc, argv);
+    return true;
+  } catch (const CLI::ParseError &error) {
+    status = app.exit(error, out, err) == 0 ? kExitSuccess : kExitUsage;
+    return false;
+  }
 }
 
 }  // namespace qel::tools

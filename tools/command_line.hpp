@@ -3,7 +3,9 @@
 // of the SP it serves.
 #pragma once
 
+#include <CLI/CLI.hpp>
 #include <optional>
+#include <ostream>
 #include <string>
 
 namespace qel::tools {
@@ -21,5 +23,11 @@ std::optional<ListenAddress> listenAddress(const std::string &text);
 // QELPROGID read as the library reads it (decimal), else the library's default; nothing when
 // `option` is given and is not such a number.
 std::optional<unsigned long> programNumber(const std::string &option);
+
+// Reads `argv` into `app`: true when the program goes on; false once `status` holds the exit
+// status: 0 after --help or --version (written to `out`), 64 for a wrong command line (the
+// reason written to `err`).
+bool parseCommandLine(CLI::App &app, int argc, const char *const *argv, std::ostream &out,
+                      std::ostream &err, int &status);
 
 }  // namespace qel::tools
