@@ -1,17 +1,14 @@
 // SPDX-License-Identifier: Apache-2.0
 // qel-redfishd: a service processor as a Redfish service. See qel-redfishd(8) and
 // docs/redfish.md.
-#include <pthread.h>
-#include <signal.h>
-
 #include <iostream>
-#include <thread>
 
 #include "redfish/add_account.hpp"
 #include "redfish/http/service.hpp"
 #include "redfish/state_files.hpp"
 #include "redfish/tls_identity.hpp"
 #include "tools/http/server.hpp"
+#include "tools/stop_signals.hpp"
 
 using namespace qel;
 using namespace qel::redfish;
@@ -57,13 +54,7 @@ int main(int argc, char **argv) {
     files = *made;
   }
 
-  // SIGINT and SIGTERM are taken by one thread of their own, which stops the server; every
-  // other thread, started after this, keeps them blocked.
-  sigset_t stopSignals;
-  sigemptyset(&stopSignals);
-  sigaddset(&stopSignals, SIGINT);
-  sigaddset(&stopSignals, SIGTERM);
-  pthread_sigmask(SIG_BLOCK, &stopSignals, nullptr);
+  tools::StopSignals stopSignals;  // before the server starts its threads
 
   SessionStore sessions(64);
   ServiceSettings serviceSettings{{settings->host, settings->program, settings->spTimeout},
@@ -87,15 +78,8 @@ int main(int argc, char **argv) {
                      " sp=" + tools::logValue(settings->host) +
                      " program=" + std::to_string(settings->program),
                  "listening");
-  std::thread stopper([&] {
-    int signal = 0;
-    sigwait(&stopSignals, &signal);
-    server.stop();
-  });
-  const bool served = server.run();
-  // The stopper may still be waiting (the socket failed): one more stop signal ends its wait.
-  pthread_kill(stopper.native_handle(), SIGTERM);
-  stopper.join();
+  const bool served =
+      stopSignals.serveUntilStopped([&] { return server.run(); }, [&] { server.stop(); });
   tools::logLine(tools::LogLevel::kInfo, "", served ? "stopped" : "the listening socket failed");
   return served ? 0 : 1;
 }

@@ -105,12 +105,7 @@ std::optional<Settings> readSettings(int argc, const char *const *argv, std::ost
   CLI::App app("Redfish service of a service processor, over libqel.", "qel-redfishd");
   CommandLine line;
   addOptions(app, line);
-  try {
-    app.parse(argc, argv);
-  } catch (const CLI::ParseError &error) {
-    status = app.exit(error, out, err) == 0 ? 0 : tools::kExitUsage;
-    return std::nullopt;
-  }
+  if (!tools::parseCommandLine(app, argc, argv, out, err, status)) return std::nullopt;
   std::string reason;
   auto settings = settingsOf(line, reason);
   if (!settings) {

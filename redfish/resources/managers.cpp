@@ -60,13 +60,6 @@ std::optional<unsigned> strictAddress(const Json &value) {
   return address;
 }
 
-std::string hardwareText(const unsigned char (&address)[6]) {
-  char text[18];
-  std::snprintf(text, sizeof text, "%02X:%02X:%02X:%02X:%02X:%02X", address[0], address[1],
-                address[2], address[3], address[4], address[5]);
-  return text;
-}
-
 unsigned interfaceNumber(const std::string &id) {
   const auto number = id.size() <= 2 ? tools::addressNumber(id) : std::nullopt;
   if (!number || *number >= kMostInterfaces || std::to_string(*number) != id) {
@@ -408,7 +401,8 @@ Json interface(Exchange &ex) {
   Json payload = resource(kEthernetInterface, kInterfacesUri + "/" + ex.ids[0], ex.ids[0],
                           ip.label[0] ? ip.label : "Interface " + ex.ids[0]);
   payload["InterfaceEnabled"] = static_cast<bool>(ip.enabled);
-  payload["MACAddress"] = payload["PermanentMACAddress"] = hardwareText(ip.hardwareAddress);
+  payload["MACAddress"] = payload["PermanentMACAddress"] =
+      tools::hardwareAddressText(ip.hardwareAddress);
   payload["HostName"] = taken(hostname);
   payload["DHCPv4"] = {{"DHCPEnabled", static_cast<bool>(ip.dhcp)}};
   Json address = Json::object();
