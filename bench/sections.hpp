@@ -55,5 +55,7 @@ void heapRows(const Bench &bench);
 void connectRows(const Bench &bench);
 // qel-exporter's scrape against as many small calls, and its resident size over many scrapes.
 void exporterRows(const Bench &bench);
+// qel-redfishd's GET of one sensor and of the Sensors collection against the calls they make.
+void redfishRows(const Bench &bench);
 
 }  // namespace qel::bench
