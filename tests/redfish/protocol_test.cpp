@@ -106,7 +106,7 @@ TEST_F(ServiceTest, ProtocolCases) {
        {{"/Reading", "null"}, {"/Status", "{\"State\":\"UnavailableOffline\"}"}}},
       {{"GET", "/redfish/v1/Managers/sp/EthernetInterfaces/0", "", Who::kReader},
        200,
-       {{"/MACAddress", "\"02:00:5E:10:00:01\""},
+       {{"/MACAddress", "\"02:00:5e:10:00:01\""},
         {"/IPv4StaticAddresses",
          "[{\"Address\":\"192.0.2.10\",\"SubnetMask\":\"255.255.255.0\",\"Gateway\":\"192.0.2.1\"}"
          "]"},

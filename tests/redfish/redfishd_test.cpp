@@ -198,6 +198,26 @@ TEST_F(Redfishd, EveryResourceFollowsItsSchema) {
   EXPECT_EQ(said, "54 passed, 0 failed, 0 skipped\n");
 }
 
+TEST_F(Redfishd, ManyClientsAtOnce) {
+  // Eight logins at once, then 100 reads from 24 clients at a time, on every worker.
+  const std::string tokens =
+      run("seq 8 | xargs -P 8 -I @ curl -sk -D - -o /dev/null -H 'Content-Type: application/json' "
+          "-d '{\"UserName\":\"admin\",\"Password\":\"admin-secret\"}' " +
+          url("/redfish/v1/SessionService/Sessions") +
+          " | tr -d '\\r' | sed -n 's/^X-Auth-Token: //p'");
+  ASSERT_EQ(tokens.size(), 8 * 65u) << tokens;
+  std::string lines;
+  const char *paths[] = {"Systems/system", "Chassis/chassis/Sensors/cpu0-temp", "Managers/sp",
+                         "Chassis/chassis/Thermal", "SessionService/Sessions"};
+  for (int i = 0; i < 100; ++i) lines += std::string(paths[i % 5]) + "\n";
+  std::ofstream(dir_ / "requests") << lines;
+  const std::string gets =
+      run("xargs -P 24 -I @ curl -sk -H 'X-Auth-Token: " + tokens.substr(0, 64) +
+          "' -o /dev/null -w '%{http_code}\\n' " + url("/redfish/v1/@") + " < " +
+          (dir_ / "requests").string() + " | sort | uniq -c");
+  EXPECT_EQ(gets, "    100 200\n");
+}
+
 TEST_F(Redfishd, ClientsThatMisbehaveOnTheWire) {
   // A thousand connections from one address: those beyond its share are closed at once, and
   // another address is served meanwhile.
