@@ -9,10 +9,10 @@
 namespace qel::redfish::chassis {
 namespace {
 
-const std::string kThermalUri = std::string(kChassisUri) + "/ThermalSubsystem";
-const std::string kFansUri = kThermalUri + "/Fans";
-const std::string kPowerUri = std::string(kChassisUri) + "/PowerSubsystem";
-const std::string kSuppliesUri = kPowerUri + "/PowerSupplies";
+const std::string kThermalSubsystemUri = std::string(kChassisUri) + "/ThermalSubsystem";
+const std::string kFansUri = kThermalSubsystemUri + "/Fans";
+const std::string kPowerSubsystemUri = std::string(kChassisUri) + "/PowerSubsystem";
+const std::string kSuppliesUri = kPowerSubsystemUri + "/PowerSupplies";
 const std::string kControlsUri = std::string(kChassisUri) + "/Controls";
 constexpr std::string_view kPowerLimit = "PowerLimit";
 constexpr int kLowestLevel = 0, kHighestLevel = 100;  // the power level is a cap in percent
@@ -90,8 +90,8 @@ Json chassis(Exchange &ex) {
   chassis["PowerState"] = power ? "On" : "Off";
   chassis["Status"] = {{"State", "Enabled"}, {"Health", health}, {"HealthRollup", health}};
   chassis["Sensors"] = link(std::string(kChassisUri) + "/Sensors");
-  chassis["ThermalSubsystem"] = link(kThermalUri);
-  chassis["PowerSubsystem"] = link(kPowerUri);
+  chassis["ThermalSubsystem"] = link(kThermalSubsystemUri);
+  chassis["PowerSubsystem"] = link(kPowerSubsystemUri);
   chassis["Controls"] = link(kControlsUri);
   chassis["Thermal"] = link(std::string(kChassisUri) + "/Thermal");
   chassis["Power"] = link(std::string(kChassisUri) + "/Power");
@@ -103,7 +103,8 @@ Json chassis(Exchange &ex) {
 
 Json thermal(Exchange &ex) {
   const auto fans = sensorsWhere(ex.sp, ex.state.settings.mapping, isFan);
-  Json thermal = resource(kThermalSubsystem, kThermalUri, "ThermalSubsystem", "Thermal subsystem");
+  Json thermal =
+      resource(kThermalSubsystem, kThermalSubsystemUri, "ThermalSubsystem", "Thermal subsystem");
   thermal["Fans"] = link(kFansUri);
   thermal["Status"] = {{"State", "Enabled"}, {"HealthRollup", rollup(fans)}};
   return thermal;
@@ -126,7 +127,7 @@ Json fan(Exchange &ex) {
 }
 
 Json power(Exchange &ex) {
-  Json power = resource(kPowerSubsystem, kPowerUri, "PowerSubsystem", "Power subsystem");
+  Json power = resource(kPowerSubsystem, kPowerSubsystemUri, "PowerSubsystem", "Power subsystem");
   power["PowerSupplies"] = link(kSuppliesUri);
   power["Status"] = {{"State", "Enabled"}, {"HealthRollup", worstHealth(supplyComponents(ex))}};
   return power;

@@ -75,11 +75,16 @@ std::vector<std::string> sensorIds(SpLink &sp) {
   return ids;
 }
 
-SensorData sensor(SpLink &sp, const tools::SensorMapping &mapping, const std::string &id) {
+SensorData sensor(SpLink &sp, const tools::SensorMapping &mapping, const std::string &id,
+                  const SensorInfo *info) {
   SensorData data;
   data.id = id;
   const char *name = id.c_str();
-  sp.must([&] { return qelGetSensorInfo(name, &data.info); }, "Sensor", id);
+  if (info != nullptr) {
+    data.info = *info;
+  } else {
+    sp.must([&] { return qelGetSensorInfo(name, &data.info); }, "Sensor", id);
+  }
   sp.must([&] { return qelSysGetSensorValue(name, &data.value); }, "Sensor", id);
   if (data.value != QEL_NO_READING) {
     SensorThresholds thresholds{};
@@ -97,7 +102,7 @@ std::vector<SensorData> sensorsWhere(SpLink &sp, const tools::SensorMapping &map
   for (const std::string &id : sensorIds(sp)) {
     SensorInfo info{};
     sp.must([&] { return qelGetSensorInfo(id.c_str(), &info); }, "Sensor", id);
-    if (keep(mapping, info)) kept.push_back(sensor(sp, mapping, id));
+    if (keep(mapping, info)) kept.push_back(sensor(sp, mapping, id, &info));
   }
   return kept;
 }

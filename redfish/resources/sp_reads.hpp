@@ -47,8 +47,10 @@ struct SensorData {
 };
 
 std::vector<std::string> sensorIds(SpLink &sp);
-// One sensor, 404 (ResourceNotFound Sensor) for an id the SP does not know.
-SensorData sensor(SpLink &sp, const tools::SensorMapping &mapping, const std::string &id);
+// One sensor, 404 (ResourceNotFound Sensor) for an id the SP does not know; `info`, when given,
+// is its catalogue entry as read already.
+SensorData sensor(SpLink &sp, const tools::SensorMapping &mapping, const std::string &id,
+                  const SensorInfo *info = nullptr);
 // Every sensor whose catalogue entry `keep` accepts, with its reading.
 std::vector<SensorData> sensorsWhere(SpLink &sp, const tools::SensorMapping &mapping,
                                      bool (*keep)(const tools::SensorMapping &,
