@@ -170,7 +170,8 @@ void checkFields(const Json &body, std::span<const Field> fields, std::string_vi
                                    : base::propertyValueTypeError(text, field.name));
     }
   }
-  for (const auto &[key, value] : body.items()) {
+  for (const auto &item : body.items()) {
+    const std::string &key = item.key();
     const bool known =
         std::any_of(fields.begin(), fields.end(), [&](const Field &f) { return f.name == key; });
     if (known || key.starts_with("@odata.")) continue;
