@@ -12,7 +12,8 @@ using namespace qel::redfish;
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
   std::string error;
-  const auto state = parseAccounts(std::string_view(reinterpret_cast<const char *>(data), size), error);
+  const auto state =
+      parseAccounts(std::string_view(reinterpret_cast<const char *>(data), size), error);
   if (!state) {
     if (error.empty()) std::abort();
     return 0;

@@ -2,7 +2,8 @@
 // A request body sent to qel-redfishd, read as every PATCH of the service reads it: parsed (or
 // refused with a Base message and a 4xx status), then held against each resource's writable
 // properties. Every property the plan takes is one the resource lets a client write, every
-// problem is a Base message naming the property, and the error body of the problems renders.
+// problem is a Base message about the property (its arguments cut to 128 bytes), and the error
+// body of the problems renders.
 #include <cstdlib>
 #include <string>
 
@@ -12,10 +13,16 @@ using namespace qel::redfish;
 
 namespace {
 
+// A message of the Base registry whose arguments (a client's text among them) are cut short.
 bool baseMessage(const Json &message) {
-  return message.is_object() &&
-         message.value("MessageId", "").starts_with("Base.1.22.1.") &&
-         message.value("Message", "").find('%') == std::string::npos;
+  if (!message.is_object() || !message.value("MessageId", "").starts_with("Base.1.22.1.") ||
+      !message.contains("MessageArgs") || message.value("Message", "").empty()) {
+    return false;
+  }
+  for (const Json &arg : message["MessageArgs"]) {
+    if (!arg.is_string() || arg.get<std::string>().size() > 128) return false;
+  }
+  return true;
 }
 
 }  // namespace
@@ -27,7 +34,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
   try {
     body = parseBody(text, &kJson);
   } catch (const Failure &failure) {
-    if (failure.status != 400 || failure.messages.size() != 1 || !baseMessage(failure.messages[0])) {
+    if (failure.status != 400 || failure.messages.size() != 1 ||
+        !baseMessage(failure.messages[0])) {
       std::abort();
     }
     return 0;

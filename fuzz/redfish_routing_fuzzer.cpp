@@ -33,7 +33,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
       rebuilt += route->pattern[at];
     }
   }
-  const std::string trimmed = path.size() > 1 && path.back() == '/' ? path.substr(0, path.size() - 1) : path;
+  const std::string trimmed =
+      path.size() > 1 && path.back() == '/' ? path.substr(0, path.size() - 1) : path;
   if (next != ids.size() || rebuilt != trimmed) std::abort();
   const std::string allow = allowedMethods(*route);
   if ((allow.find("HEAD") == std::string::npos) != (allow.find("GET") == std::string::npos)) {
