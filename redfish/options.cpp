@@ -91,8 +91,7 @@ std::optional<Settings> settingsOf(const CommandLine &line, std::string &reason)
   if (role) settings.role = *role;
   settings.spTimeout = std::chrono::milliseconds(static_cast<long>(line.spTimeout * 1000));
   settings.logLevel = *level;
-  auto mapping =
-      line.config.empty() ? tools::defaultMapping() : tools::loadMapping(line.config, reason);
+  auto mapping = tools::configuredMapping(line.config, reason);
   if (!mapping) return std::nullopt;
   settings.mapping = std::move(*mapping);
   return settings;
