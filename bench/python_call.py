@@ -1,10 +1,11 @@
 #!/usr/bin/env python3
 # SPDX-License-Identifier: Apache-2.0
-"""The benchmark's Python rows: qel.platform.get_state() against the same call made from C
-(qelPlatformGetState in a C loop, compiled here with cffi), in one process, on the same thread
-and so the same connection, against qel-simd, with client and server pinned to CPU 0. The two
-take turns round by round as in bench/rounds.hpp, and the ratio and Python's own cost per call
-are taken per round. Rows in the columns of qel_bench's table.
+"""The benchmark's Python rows: client.platform.get_state() on a qel.Client, and
+qel.platform.get_state() on the default client, against the same call made from C
+(qelPlatformGetState in a C loop, compiled here with cffi), in one process, on the same thread,
+against qel-simd, with client and server pinned to CPU 0. The three take turns round by round as
+in bench/rounds.hpp, and the ratios and Python's own cost per call are taken per round. Rows in
+the columns of qel_bench's table.
 
     bench/python_call.py BUILD_DIR [--quick]   (qel-simd from PATH, qel from PYTHONPATH)
 """
@@ -55,6 +56,15 @@ def python_calls(count: int) -> bool:
     for _ in range(count):
         qel.platform.get_state()
     return True
+
+
+def client_calls(client: qel.Client):
+    def calls(count: int) -> bool:
+        get_state = client.platform.get_state
+        for _ in range(count):
+            get_state()
+        return True
+    return calls
 
 
 def pin(pid: int, cpu: int) -> None:
@@ -108,19 +118,23 @@ def main() -> None:
         pin(os.getpid(), 0)
         pin(sim.pid, 0)
         qel.connect(program=sim.program)
+        client = qel.Client(program=sim.program)
         from_c = c_loop(build, scratch)
-        (python, c), (python_cpu, c_cpu) = interleave([python_calls, from_c], rounds,
-                                                      round_seconds)
+        (client_wall, python, c), (client_cpu, python_cpu, c_cpu) = interleave(
+            [client_calls(client), python_calls, from_c], rounds, round_seconds)
     print(f"\n{rounds} rounds of about {round_seconds * 1000:g} ms per row; "
           "spread = (max - min) / median")
     print(LINE.format("row", "placement", "server", "min", "median", "max", "spread", "verdict"))
-    print("\nPython: qel.platform.get_state() against qelPlatformGetState from C, one process")
-    row("small call from Python, us", python, 2)
-    row("small call from C, same thread and connection, us", c, 2)
-    row("  ratio Python / C", [p / q for p, q in zip(python, c)], 3, at_most=1.5)
-    row("client CPU per call from Python, us", python_cpu, 2)
+    print("\nPython: client.platform.get_state() and qel.platform.get_state() against "
+          "qelPlatformGetState from C, one process")
+    row("small call from Python, qel.Client, us", client_wall, 2)
+    row("small call from Python, default client, us", python, 2)
+    row("small call from C, same thread, us", c, 2)
+    row("  ratio qel.Client / C", [p / q for p, q in zip(client_wall, c)], 3, at_most=1.5)
+    row("  ratio default client / C", [p / q for p, q in zip(python, c)], 3, at_most=1.5)
+    row("client CPU per call from Python, qel.Client, us", client_cpu, 2)
     row("client CPU per call from C, us", c_cpu, 2)
-    row("  Python's own cost per call (CPU), us", [p - q for p, q in zip(python_cpu, c_cpu)], 2)
+    row("  Python's own cost per call (CPU), us", [p - q for p, q in zip(client_cpu, c_cpu)], 2)
 
 
 if __name__ == "__main__":

@@ -55,6 +55,8 @@ void heapRows(const Bench &bench);
 void connectRows(const Bench &bench);
 // qel-exporter's scrape against as many small calls, and its resident size over many scrapes.
 void exporterRows(const Bench &bench);
+// The tools' HTTP server: a small GET kept alive, plain and TLS.
+void httpRows(const Bench &bench);
 // qel-redfishd's GET of one sensor and of the Sensors collection against the calls they make.
 void redfishRows(const Bench &bench);
 

@@ -21,7 +21,15 @@
  *   counts from the moment the call starts sending: sending the request and reading the reply
  *   together take no longer, however many signals arrive meanwhile and however slowly the
  *   server reads or answers. A wait of zero sends the call and fails it at once; a negative one
- *   waits without end.
+ *   waits without end. Creating a connection takes at most 25 s, counted once the connection
+ *   lock is held: see qelConnect.
+ * - Cancellation. A thread of the host may be cancelled (deferred cancellation) while an
+ *   operation waits on the network: during a creation's connects and its port mapper exchange,
+ *   and during a call's send and wait for the reply. The operation then gives back what it
+ *   holds (the connection lock, its sockets, a reply decoded in part); a cancelled call's
+ *   connection is closed with the thread, as at any thread's end. Everywhere else, name
+ *   resolution and every entry into the RPC layer included, a cancellation waits for the next
+ *   such wait or for the operation's return. Asynchronous cancellation is not supported.
  * - Outputs. Outputs are written through caller pointers, only on success unless an operation
  *   says otherwise. An output pointer may be NULL, and is then not written, unless the
  *   operation marks it with one of two words:
@@ -43,12 +51,13 @@
  *   int). On a host where unsigned long is 64 bits wide only the low 32 bits are sent, and a
  *   received value is always 0 to 4294967295, so 4294967295 travels as FF FF FF FF and reads back
  *   unchanged.
- * - Signals. A write on a connection the server has dropped raises no SIGPIPE in the host: a
- *   call writes with MSG_NOSIGNAL and changes no signal mask. During client creation (and a
- *   call on a handle the host stored under qel_tsd_key itself) SIGPIPE is held blocked for the
- *   calling thread and one raised meanwhile is taken back, unless the host blocks SIGPIPE
- *   itself (a pending one may then be its own and stays). Dispositions and other signals are
- *   left alone; a signal caught during a call does not lengthen its wait (see Time).
+ * - Signals. A write on a connection the server has dropped raises no SIGPIPE in the host: calls
+ *   and creations write with MSG_NOSIGNAL and change no signal mask. A call on a handle the host
+ *   stored under qel_tsd_key itself, and a creation left to the RPC layer (see Port mapper
+ *   restarts), hold SIGPIPE blocked for the calling thread and take back one raised meanwhile,
+ *   unless the host blocks SIGPIPE itself (a pending one may then be its own and stays).
+ *   Dispositions and other signals are left alone: a handler runs as soon as its signal arrives,
+ *   and a signal caught during a call or a creation does not lengthen its wait (see Time).
  * - Nothing is printed or logged, and no operation starts a thread, timer or queue.
  */
 #ifndef QEL_H
@@ -110,22 +119,31 @@ extern "C" {
  *
  * The host program must define lockSharedRPCConnectionMutex and unlockSharedRPCConnectionMutex;
  * the library calls them around every client creation and leaves them undefined. Between the two
- * calls no other client creation of the process may run, and the unlock must preserve errno.
- * Programs that have no lock of their own link the static library qel_host, which supplies one.
- * Around fork the library takes this lock too (before fork, released in parent and child), so
- * a host must not fork while holding it.
+ * calls no other client creation of the process may run. Programs that have no lock of their
+ * own link the static library qel_host, which supplies one. Around fork the library takes this
+ * lock too (before fork, released in parent and child), so a host must not fork while holding
+ * it, and a fork waits at most for the creation in progress (25 s at the most).
  *
  * Port mapper restarts. A connection is created by asking the server host's port mapper for the
- * program's port and then connecting to that port. libtirpc before 1.3.4 remembers the port
- * mapper's address from one creation to the next and aborts the process when a later creation
- * finds it unreachable (the port mapper restarting, a full descriptor table). Built against such
- * a libtirpc the library asks the port mapper itself, over a connection of its own each time;
- * the results are the same: RESULT_CONNECTION_REFUSED while the port mapper or the server
- * refuses connections, RESULT_NOT_REGISTERED while the program is not registered, and the
- * connection works again once both are back. Its sockets are created close-on-exec. Built
- * against libtirpc 1.3.4 or later the library creates clients with clnt_create, whose socket
- * it marks close-on-exec at once, under the connection lock, which fork waits for (posix_spawn
- * runs no fork handlers and could still copy it in that instant); such a build is safe only on
+ * program's port and then connecting to that port, over IPv4: a program the port mapper has
+ * registered for IPv4 TCP (as pmap_set registers it) is found whatever else the host's name
+ * stands for (localhost is also ::1 in Debian's /etc/hosts); one registered for IPv6 only is
+ * RESULT_NOT_REGISTERED. libtirpc before 1.3.4 remembers the port mapper's address from one
+ * creation to the next and aborts the process when a later creation finds it unreachable (the
+ * port mapper restarting, a full descriptor table). Built against such a libtirpc the library
+ * creates connections itself: a connection of its own to the port mapper each time (nothing is
+ * remembered), the port asked over the library's own call path, then the server's connection,
+ * every wait within the creation's 25 s and no signal mask changed, both sockets close-on-exec
+ * from the start and bound to no reserved port. The results: RESULT_CONNECTION_REFUSED while the
+ * port mapper or the server refuses connections, RESULT_NOT_REGISTERED while the program is not
+ * registered, RESULT_NO_RESOURCES for a port mapper or server that did not answer within the 25
+ * s; the connection works again once both are back. Built against libtirpc 1.3.4 or later the
+ * library leaves creation to the RPC layer (clnt_tp_create_timed over its "tcp" transport),
+ * which bounds each port mapper exchange to 25 s but neither its connects (the kernel's own
+ * timeout, about two minutes) nor their sum, blocks every signal and holds off cancellation
+ * throughout, and binds a reserved port when the host runs as root; the library marks its
+ * socket close-on-exec at once, under the connection lock, which fork waits for (posix_spawn
+ * runs no fork handlers and could still copy it in that instant). Such a build is safe only on
  * libtirpc 1.3.4 or later, which its Debian package therefore requires. The build log says
  * which way a build takes ("clients are created by clnt_create" or "the library looks up
  * server ports itself").
@@ -134,11 +152,10 @@ extern "C" {
  * the thread, is recognised by the process id it was created in and forgotten at the child's
  * first use of the library: released without a byte written on the parent's connection (only
  * the child's copy of the socket is closed), so qelDisconnect in such a child returns
- * RESULT_NOT_CONNECTED and its
- * first operation connects anew. The parent's connection carries on untouched. fork waits for
- * a client creation or destruction in progress, so that the child finds none of the RPC
- * layer's locks held, but never for a call: a call on the library's handles enters no shared
- * state of the RPC layer.
+ * RESULT_NOT_CONNECTED and its first operation connects anew. The parent's connection carries
+ * on untouched. fork waits for a client creation or destruction in progress, so that the child
+ * finds neither the connection lock nor any of the RPC layer's locks held, but never for a call:
+ * a call on the library's handles enters no shared state of the RPC layer.
  *
  * Handles. The library's handles send no credentials. A call on one whose cl_auth the host
  * replaced with other credentials is refused without a byte sent (clnt_call gives
@@ -163,7 +180,15 @@ QEL_API extern int qel_once_initialized;
  * remembered; 0 takes the decimal value of QELPROGID when set (read with atol, so "0x10" gives
  * 0), else the remembered number (default 0x2051454C). Returns RESULT_OK, RESULT_NO_RESOURCES,
  * RESULT_CONNECTION_REFUSED, RESULT_HOST_UNREACHABLE, RESULT_HOST_DOWN or
- * RESULT_NOT_REGISTERED. */
+ * RESULT_NOT_REGISTERED. The creation takes at most 25 s once it holds the connection lock (see
+ * Port mapper restarts for a build that leaves it to the RPC layer); the host name is resolved
+ * within it by the system's resolver, whose own timeouts apply. The result comes of the status
+ * that failed, never of an errno left over: a refused or unreachable connection is its system
+ * error, anything else (a name that does not resolve, a peer that did not answer in time, an
+ * answer that is no port) RESULT_NO_RESOURCES. After a failure the calling thread's
+ * rpc_createerr tells why, as after a clnt_create: RPC_UNKNOWNHOST, RPC_SYSTEMERROR with the
+ * errno (ETIMEDOUT for a connect that ran out of time), RPC_PMAPFAILURE with the port mapper
+ * exchange's error (RPC_TIMEDOUT), RPC_PROGNOTREGISTERED. */
 QEL_API unsigned int qelConnect(const char *host, unsigned long programNumber);
 /* Drops the calling thread's handle: RESULT_OK, or RESULT_NOT_CONNECTED when it had none. */
 QEL_API unsigned int qelDisconnect(void);

@@ -6,24 +6,20 @@ deadline, so that a hung management server never hangs the tool."""
 from __future__ import annotations
 
 import sys
-from concurrent.futures import ThreadPoolExecutor, TimeoutError
 
 import qel
 
 ALARM_ABOVE = 95.0
 
 
-def check(sensor: str = "cpu0-temp", deadline: float = 2.0) -> str:
-    # The read runs in a thread of its own, which has its own connection to the server.
-    pool = ThreadPoolExecutor(max_workers=1)
-    try:
-        reading = pool.submit(qel.sensors.get_value, sensor).result(timeout=deadline)
-    except TimeoutError:
-        return f"no answer from the SP within {deadline:g} s"
-    except qel.Error as error:
-        return f"error {error.code} ({error.name or 'server code'})"
-    finally:
-        pool.shutdown(wait=False)
+def check(sensor: str = "cpu0-temp", deadline: float = 2.0, host: str = "localhost") -> str:
+    with qel.Client(host, timeout=deadline) as sp:
+        try:
+            reading = sp.sensors.get_value(sensor)
+        except qel.CallTimeout:
+            return f"no answer from the SP within {deadline:g} s"
+        except qel.Error as error:
+            return f"error {error.code} ({error.name or 'server code'})"
     if reading == qel.NO_READING:
         return f"no reading for {sensor}"
     verdict = "ALARM" if reading > ALARM_ABOVE else "ok"

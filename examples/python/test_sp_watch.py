@@ -1,7 +1,7 @@
 # SPDX-License-Identifier: Apache-2.0
 """Tests of sp_watch against qel-simd, through the qel_sim fixture of the qel package's pytest
 plugin: each test gets its own simulated SP, changes it, and checks what the tool reports.
-Run: python3 -m pytest -v -s examples/python"""
+Run: ~/qel-venv/bin/python -m pytest -v -s examples/python (the interpreter that has qel)"""
 import sp_watch
 
 
@@ -16,10 +16,9 @@ def test_sensor_alarm(qel_sim):
 
 
 def test_hung_call(qel_sim):
-    fault = qel_sim.fault("SysGetSensorValue", "hang", arg="cpu0-temp")
+    qel_sim.fault("SysGetSensorValue", "hang", arg="cpu0-temp")
     assert sp_watch.check(deadline=0.5) == "no answer from the SP within 0.5 s"
     print("\n  injected:", qel_sim.faults())
-    qel_sim.clear(fault)  # the held call gets its reply, and the tool's thread ends
 
 
 def test_server_code(qel_sim):

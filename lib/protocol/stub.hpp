@@ -27,14 +27,19 @@ struct Procedure {
   static Reply *call(Arg *argp, CLIENT *clnt) {
     static thread_local Reply storage;
     std::memset(static_cast<void *>(&storage), 0, sizeof storage);
-    if (callProcedure(clnt, Number, argCodec(), const_cast<void *>(static_cast<const void *>(argp)),
-                      replyCodec(), &storage)) {
-      return &storage;
-    }
-    // A reply that failed half-way may hold strings or arrays already; the RPC layer leaves
-    // them to us.
-    xdr_free(replyCodec(), reinterpret_cast<char *>(&storage));
-    return nullptr;
+    // A reply that failed half-way may hold strings or arrays already, which the RPC layer
+    // leaves to us: released when the call fails, and when a cancellation of the thread unwinds
+    // it during its wait.
+    struct Release {
+      bool failed = true;
+      ~Release() {
+        if (failed) xdr_free(replyCodec(), reinterpret_cast<char *>(&storage));
+      }
+    } release;
+    release.failed =
+        !callProcedure(clnt, Number, argCodec(),
+                       const_cast<void *>(static_cast<const void *>(argp)), replyCodec(), &storage);
+    return release.failed ? nullptr : &storage;
   }
 };
 

@@ -1,7 +1,8 @@
 // SPDX-License-Identifier: Apache-2.0
 // The library's own handle: what a call on it keeps between the stubs, its stream and its
 // socket. Shared by the call (lib/transport/call_path.cpp) and the stream's input and output
-// within the call's one deadline (lib/transport/call_io.cpp).
+// within the call's one deadline (lib/transport/call_io.cpp). The port mapper lookup of a
+// client creation is a call on such a handle too, over the port mapper's connection.
 #pragma once
 
 #include <netinet/in.h>
@@ -32,9 +33,17 @@ inline int socketWaitFor(int64_t ms) {
 }
 
 struct Handle {
-  CLIENT client{};        // what the stubs and the thread's slot see
-  CLIENT *tcp = nullptr;  // the RPC layer's client: the descriptor, its address, its destruction
+  CLIENT client{};  // what the stubs and the thread's slot see
+  // The RPC layer's client, where it made the connection (clnt_create): the descriptor, its
+  // address and its destruction are then its own. Null where the library connected itself.
+  CLIENT *tcp = nullptr;
   int fd = -1;
+  // Where the library connected itself: the server's address, and whether destruction closes
+  // the descriptor.
+  sockaddr_in server{};
+  netbuf serverAddress{sizeof server, sizeof server, &server};
+  bool closesFd = true;
+  pid_t process = 0;  // the process the handle was created in
   XDR stream{};
   uint32_t header[kWords]{};
   timeval wait = kCallTimeout;
@@ -45,7 +54,14 @@ struct Handle {
   // A request went out in part, or not at all after the stream took it: the connection is out
   // of step with the server, and every later call fails at once.
   bool broken = false;
+  // The stream stands at the start of a record (the last reply was read to its record's end):
+  // the next read begins there instead of passing over the rest of a record first.
+  bool atRecordStart = false;
   rpc_err error{};
+
+  Handle() = default;
+  Handle(const Handle &) = delete;
+  Handle &operator=(const Handle &) = delete;
 
   static Handle &of(CLIENT *c) { return *static_cast<Handle *>(c->cl_private); }
   uint32_t word(HeaderWord w) const { return ntohl(header[w]); }

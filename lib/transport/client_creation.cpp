@@ -2,133 +2,199 @@
 // Client creation. libtirpc before 1.3.4 keeps the port mapper's address per host from one
 // lookup to the next, and a creation that finds that remembered address unreachable (the port
 // mapper restarting, or a descriptor table that is full) frees the entry's address text twice
-// and aborts the process. Where the library is built against such a libtirpc the lookup is
-// made here instead, over a connection of its own that nothing remembers; the answer and every
-// failure are reported exactly as clnt_create reports them. Built against a later libtirpc,
-// the library creates clients with clnt_create.
+// and aborts the process; its creation also blocks every signal around its connect and its
+// lookup, and its waits start over with every byte that arrives. Where the library is built
+// against such a libtirpc it creates clients itself: a connection of its own to the port
+// mapper (nothing is remembered), the lookup over the library's own call path, then the
+// connection to the server, every wait within what is left of one deadline and no signal mask
+// touched. Built against a later libtirpc, the library lets the RPC layer create the client
+// over its IPv4 TCP transport, with the lookup bounded by the same deadline.
 #include "lib/transport/client_creation.hpp"
 
 #include <fcntl.h>
 #include <netdb.h>
 #include <netinet/in.h>
-#include <rpc/pmap_prot.h>
+#include <poll.h>
 #include <sys/socket.h>
 #include <unistd.h>
 
+#include <algorithm>
+#include <cerrno>
+#include <chrono>
 #include <cstring>
+#include <limits>
 #include <memory>
+#include <utility>
 
+#include "lib/transport/call_path.hpp"
+#include "lib/transport/no_cancel.hpp"
 #include "lib/transport/rpc_section.hpp"
+#include "lib/transport/sigpipe_guard.hpp"
 
 namespace qel {
 namespace {
 
+using Clock = std::chrono::steady_clock;
+
 #if !QEL_TIRPC_LOOKUP_CACHE_SAFE
 
-// The smallest buffer the RPC layer's record stream takes.
-constexpr u_int kIdleBuffer = 400;
-
-// The RPC layer's own bound for a port mapper lookup.
-constexpr timeval kLookupTimeout{15, 0};
-
-struct NetconfigFree {
-  void operator()(netconfig *n) const { freenetconfigent(n); }
-};
 struct AddrinfoFree {
   void operator()(addrinfo *a) const { freeaddrinfo(a); }
 };
-struct ClientDestroy {
-  void operator()(CLIENT *c) const { clnt_destroy(c); }
+
+// A descriptor closed when it goes out of scope, also when a cancellation of the thread unwinds
+// past it.
+class Socket {
+ public:
+  explicit Socket(int fd) : fd_(fd) {}
+  ~Socket() {
+    if (fd_ < 0) return;
+    NoCancel hold;
+    close(fd_);
+  }
+  Socket(const Socket &) = delete;
+  Socket &operator=(const Socket &) = delete;
+  int get() const { return fd_; }
+  int release() { return std::exchange(fd_, -1); }
+
+ private:
+  int fd_;
 };
 
-// A TCP client over a socket of its own, created close-on-exec so that no program the host
-// executes meanwhile inherits it, and closed when the client is destroyed. Null with the
-// creation error set as the RPC layer sets it.
-CLIENT *clientOver(netconfig *tcp, netbuf *address, rpcprog_t program, rpcvers_t version,
-                   u_int bufferSize) {
-  const int fd = socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, IPPROTO_TCP);
-  if (fd < 0) {
-    rpc_createerr.cf_stat = RPC_SYSTEMERROR;
-    rpc_createerr.cf_error.re_errno = errno;
-    return nullptr;
-  }
-  bindresvport(fd, nullptr);  // as the RPC layer does with a socket it makes itself
-  CLIENT *clnt = clnt_tli_create(fd, tcp, address, program, version, bufferSize, bufferSize);
-  if (clnt == nullptr) {
-    close(fd);
-    return nullptr;
-  }
-  clnt_control(clnt, CLSET_FD_CLOSE, nullptr);
-  return clnt;
+bool systemError(CreationError &error, int cause) {
+  error.cf_stat = RPC_SYSTEMERROR;
+  error.cf_error.re_errno = cause;
+  return false;
 }
 
-// The port `program` is registered under at the port mapper `portMapper` (the service's TCP
-// port), or 0 with the creation error set.
-unsigned short lookUpPort(netconfig *tcp, netbuf *portMapper, rpcprog_t program,
-                          rpcvers_t version) {
-  std::unique_ptr<CLIENT, ClientDestroy> lookup(clientOver(tcp, portMapper, PMAPPROG, PMAPVERS, 0));
-  if (!lookup) return 0;
-  pmap query{program, version, IPPROTO_TCP, 0};
+// Milliseconds left until `deadline`, rounded up.
+int msLeft(Clock::time_point deadline) {
+  const auto left = std::chrono::ceil<std::chrono::milliseconds>(deadline - Clock::now());
+  return static_cast<int>(std::clamp<int64_t>(left.count(), 0, std::numeric_limits<int>::max()));
+}
+
+// Connects `s` to `address` by `deadline`, and leaves it blocking, as the call path reads it.
+// A signal does not start the wait over.
+bool connectBy(const Socket &s, const sockaddr_in &address, Clock::time_point deadline,
+               CreationError &error) {
+  if (s.get() < 0) return systemError(error, errno);
+  if (connect(s.get(), reinterpret_cast<const sockaddr *>(&address), sizeof address) != 0) {
+    // Interrupted, the connection goes on by itself: it is waited for all the same.
+    if (errno != EINPROGRESS && errno != EINTR) return systemError(error, errno);
+    pollfd ready{s.get(), POLLOUT, 0};
+    for (;;) {
+      const int ms = msLeft(deadline);
+      if (ms == 0) return systemError(error, ETIMEDOUT);
+      const int n = poll(&ready, 1, ms);
+      if (n > 0) break;
+      if (n < 0 && errno != EINTR) return systemError(error, errno);
+    }
+    int result = 0;
+    socklen_t size = sizeof result;
+    if (getsockopt(s.get(), SOL_SOCKET, SO_ERROR, &result, &size) != 0) result = errno;
+    if (result != 0) return systemError(error, result);
+  }
+  const int flags = fcntl(s.get(), F_GETFL);
+  if (flags < 0 || fcntl(s.get(), F_SETFL, flags & ~O_NONBLOCK) != 0) {
+    return systemError(error, errno);
+  }
+  return true;
+}
+
+// A new TCP socket, close-on-exec from the start so that no program another thread executes
+// meanwhile inherits it. No reserved port: the management server does not ask for one.
+Socket newSocket() {
+  return Socket(socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC | SOCK_NONBLOCK, IPPROTO_TCP));
+}
+
+// The port `program` is registered under with the port mapper at `portMapper`, or 0 with the
+// error set.
+unsigned short lookUpPort(const sockaddr_in &portMapper, rpcprog_t program, rpcvers_t version,
+                          Clock::time_point deadline, CreationError &error) {
+  const Socket s = newSocket();
+  if (!connectBy(s, portMapper, deadline, error)) return 0;
   unsigned short port = 0;
-  const clnt_stat status =
-      clnt_call(lookup.get(), PMAPPROC_GETPORT, reinterpret_cast<xdrproc_t>(xdr_pmap),
-                reinterpret_cast<caddr_t>(&query), reinterpret_cast<xdrproc_t>(xdr_u_short),
-                reinterpret_cast<caddr_t>(&port), kLookupTimeout);
-  if (status != RPC_SUCCESS) {
-    rpc_createerr.cf_stat = RPC_PMAPFAILURE;
-    clnt_geterr(lookup.get(), &rpc_createerr.cf_error);
+  rpc_err failure{};
+  if (askPortMapper(s.get(), pmap{program, version, IPPROTO_TCP, 0}, firstXid(), deadline, port,
+                    failure) != RPC_SUCCESS) {
+    error.cf_stat = RPC_PMAPFAILURE;
+    error.cf_error = failure;
     return 0;
   }
-  if (port == 0) rpc_createerr.cf_stat = RPC_PROGNOTREGISTERED;
+  if (port == 0) error.cf_stat = RPC_PROGNOTREGISTERED;
   return port;
 }
 
-CLIENT *createWithOwnLookup(const char *host, rpcprog_t program, rpcvers_t version) {
-  std::unique_ptr<netconfig, NetconfigFree> tcp(getnetconfigent("tcp"));
-  if (!tcp) {
-    rpc_createerr.cf_stat = RPC_UNKNOWNPROTO;
-    return nullptr;
-  }
+CLIENT *createOwn(const char *host, rpcprog_t program, rpcvers_t version,
+                  Clock::time_point deadline, CreationError &error) {
   addrinfo hints{};
   hints.ai_family = AF_INET;
   hints.ai_socktype = SOCK_STREAM;
   hints.ai_protocol = IPPROTO_TCP;
   addrinfo *found = nullptr;
-  if (getaddrinfo(host, nullptr, &hints, &found) != 0) {
-    rpc_createerr.cf_stat = RPC_UNKNOWNHOST;
-    return nullptr;
+  int resolved;
+  {
+    // The resolver's own sockets and files are not released by a cancellation.
+    NoCancel hold;
+    resolved = getaddrinfo(host, nullptr, &hints, &found);
   }
-  std::unique_ptr<addrinfo, AddrinfoFree> addresses(found);
-  rpc_createerr.cf_stat = RPC_UNKNOWNHOST;
+  error.cf_stat = RPC_UNKNOWNHOST;
+  if (resolved != 0) return nullptr;
+  const std::unique_ptr<addrinfo, AddrinfoFree> addresses(found);
   // Like the RPC layer, the first address whose port mapper answers decides.
   for (const addrinfo *a = found; a != nullptr; a = a->ai_next) {
     sockaddr_in address{};
     if (a->ai_addrlen != sizeof address) continue;
     std::memcpy(&address, a->ai_addr, sizeof address);
     address.sin_port = htons(PMAPPORT);
-    netbuf where{sizeof address, sizeof address, &address};
-    const unsigned short port = lookUpPort(tcp.get(), &where, program, version);
+    const unsigned short port = lookUpPort(address, program, version, deadline, error);
     if (port == 0) {
-      if (rpc_createerr.cf_stat == RPC_SYSTEMERROR) continue;
+      if (error.cf_stat == RPC_SYSTEMERROR) continue;
       return nullptr;
     }
     address.sin_port = htons(port);
-    // Calls go through the library's own record stream (lib/transport/call_path.hpp): the RPC
-    // layer's client needs only the smallest buffers it takes.
-    return clientOver(tcp.get(), &where, program, version, kIdleBuffer);
+    Socket server = newSocket();
+    if (!connectBy(server, address, deadline, error)) return nullptr;
+    CLIENT *clnt = handleOver(server.release(), address, program, version);
+    if (clnt == nullptr) systemError(error, ENOMEM);
+    return clnt;
   }
   return nullptr;
 }
 
 #else
 
-// clnt_create makes its socket without close-on-exec; it is marked at once, while the host's
-// connection lock is held, which a fork waits for.
-CLIENT *createWithRpcLayerLookup(const char *host, rpcprog_t program, rpcvers_t version) {
-  CLIENT *clnt = clnt_create(host, program, version, "tcp");
+struct NetconfigFree {
+  void operator()(netconfig *n) const { freenetconfigent(n); }
+};
+
+// The RPC layer's creation over its IPv4 TCP transport, the same addresses as the library's own:
+// a host whose name also stands for an IPv6 address is still asked for the program's IPv4
+// registration. The lookup is bounded (by each of the port mapper versions the RPC layer
+// tries); the connect to the server is the kernel's, and the RPC layer blocks every signal
+// around both. Its socket is marked close-on-exec at once, under the host's connection lock,
+// which a fork waits for.
+CLIENT *createByRpcLayer(const char *host, rpcprog_t program, rpcvers_t version,
+                         CreationError &error) {
+  RpcSection section;
+  SigpipeGuard guard;
+  const std::unique_ptr<netconfig, NetconfigFree> tcp(getnetconfigent("tcp"));
+  timeval bound = kCreationTimeout;
+  CLIENT *clnt = tcp ? clnt_tp_create_timed(host, program, version, tcp.get(), &bound) : nullptr;
+  if (clnt == nullptr) {
+    error = rpc_createerr;
+    if (!tcp) error.cf_stat = RPC_UNKNOWNPROTO;
+    guard.swallowPending();
+    return nullptr;
+  }
   int fd = -1;
-  if (clnt != nullptr && clnt_control(clnt, CLGET_FD, reinterpret_cast<char *>(&fd))) {
+  if (clnt_control(clnt, CLGET_FD, reinterpret_cast<char *>(&fd))) {
     fcntl(fd, F_SETFD, fcntl(fd, F_GETFD) | FD_CLOEXEC);
+  }
+  clnt = withOwnCallPath(clnt);
+  if (clnt == nullptr) {
+    error.cf_stat = RPC_SYSTEMERROR;
+    error.cf_error.re_errno = ENOMEM;
   }
   return clnt;
 }
@@ -137,12 +203,14 @@ CLIENT *createWithRpcLayerLookup(const char *host, rpcprog_t program, rpcvers_t 
 
 }  // namespace
 
-CLIENT *createTcpClient(const char *host, rpcprog_t program, rpcvers_t version) {
-  RpcSection section;
+CLIENT *createClient(const char *host, rpcprog_t program, rpcvers_t version, CreationError &error) {
+  error = {};
 #if QEL_TIRPC_LOOKUP_CACHE_SAFE
-  return createWithRpcLayerLookup(host, program, version);
+  return createByRpcLayer(host, program, version, error);
 #else
-  return createWithOwnLookup(host, program, version);
+  const auto bound = std::chrono::seconds(kCreationTimeout.tv_sec) +
+                     std::chrono::microseconds(kCreationTimeout.tv_usec);
+  return createOwn(host, program, version, Clock::now() + bound, error);
 #endif
 }
 

@@ -10,13 +10,11 @@
 #include <atomic>
 #include <cerrno>
 #include <cstdlib>
-#include <type_traits>
 
 #include "lib/protocol/procedures.hpp"
 #include "lib/transport/call_path.hpp"
 #include "lib/transport/client_creation.hpp"
 #include "lib/transport/rpc_section.hpp"
-#include "lib/transport/sigpipe_guard.hpp"
 
 extern "C" {
 QEL_API pthread_key_t qel_tsd_key = static_cast<pthread_key_t>(-1);
@@ -32,17 +30,16 @@ namespace {
 std::atomic<const char *> serverHost{"localhost"};
 std::atomic<rpcprog_t> programNumber{proc::kDefaultProgram};
 
-// The RPC layer's per-thread creation error (its name is a macro for the accessor).
-using CreateError = std::remove_reference_t<decltype(rpc_createerr)>;
-
 bool keyReady() { return __atomic_load_n(&qel_once_initialized, __ATOMIC_ACQUIRE) != 0; }
 
-// The reason a client creation failed, as the RPC layer left it. A refused connection shows up
-// as a system error with its errno inside the creation error; errno itself is unreliable then.
-unsigned int creationFailure(const CreateError &error, int savedErrno) {
+// The result of a failed creation, from the status that failed: a refused or unreachable
+// connection is a system error with its errno inside the creation error (errno itself is
+// unreliable then); any other status (an unknown host, a port mapper that did not answer in
+// time) is no connection refused or host unreachable, whatever errno was left over.
+unsigned int creationFailure(const CreationError &error) {
   if (error.cf_stat == RPC_PROGNOTREGISTERED) return RESULT_NOT_REGISTERED;
-  const int cause = error.cf_stat == RPC_SYSTEMERROR ? error.cf_error.re_errno : savedErrno;
-  switch (cause) {
+  if (error.cf_stat != RPC_SYSTEMERROR) return RESULT_NO_RESOURCES;
+  switch (error.cf_error.re_errno) {
     case EACCES:
     case ECONNREFUSED:
       return RESULT_CONNECTION_REFUSED;
@@ -98,26 +95,31 @@ pid_t currentProcess() {
   return id;
 }
 
-// The handle this thread created and the process it created it in. A forked child starts as a
-// copy of the forking thread, slot included, and that handle's socket is the parent's
-// connection. The process id is compared, rather than the handle dropped by a fork handler, so
-// that a child made by any means (fork, clone, the raw system call) is recognised.
-struct Ownership {
-  CLIENT *handle = nullptr;
-  pid_t process = 0;
-};
-thread_local Ownership owned;
-
-// The slot's handle, unless it was inherited: that one is forgotten and released without a byte
-// written on its connection (destroying a TCP client closes only this process's copy of the
-// descriptor; the parent's connection stays as it is).
+// The slot's handle, unless it was inherited: a forked child starts as a copy of the forking
+// thread, slot included, and that handle's socket is the parent's connection. Each of the
+// library's handles knows the process it was created in; one of another process is forgotten
+// and released without a byte written on its connection (destroying it closes only this
+// process's copy of the descriptor; the parent's connection stays as it is). The process id is
+// compared, rather than the handle dropped by a fork handler, so that a child made by any means
+// (fork, clone, the raw system call) is recognised, whichever thread's slot the handle is in.
 CLIENT *ownHandle(CLIENT *slot) {
-  if (slot == nullptr || slot != owned.handle || owned.process == currentProcess()) return slot;
+  if (slot == nullptr || !hasOwnCallPath(slot) || createdIn(slot) == currentProcess()) {
+    return slot;
+  }
   pthread_setspecific(qel_tsd_key, nullptr);
-  owned = {};
   destroy(slot);
   return nullptr;
 }
+
+// The host's connection lock, held while alive: also when a cancellation of the thread unwinds
+// a creation, the lock is given back.
+class HostLock {
+ public:
+  HostLock() { lockSharedRPCConnectionMutex(); }
+  ~HostLock() { unlockSharedRPCConnectionMutex(); }
+  HostLock(const HostLock &) = delete;
+  HostLock &operator=(const HostLock &) = delete;
+};
 
 }  // namespace
 
@@ -166,38 +168,29 @@ unsigned int qelConnect(const char *host, unsigned long program) {
   if (host != nullptr) serverHost.store(host, std::memory_order_relaxed);
 
   CLIENT *clnt;
-  CreateError error{};
-  int savedErrno;
+  CreationError error{};
   {
-    SigpipeGuard guard;
-    lockSharedRPCConnectionMutex();
-    errno = 0;
-    clnt = createTcpClient(serverHost.load(std::memory_order_relaxed),
-                           programNumber.load(std::memory_order_relaxed), proc::kVersion);
-    savedErrno = errno;
-    if (clnt == nullptr) error = rpc_createerr;
-    unlockSharedRPCConnectionMutex();
-    guard.swallowPending();
+    const HostLock lock;
+    clnt = createClient(serverHost.load(std::memory_order_relaxed),
+                        programNumber.load(std::memory_order_relaxed), proc::kVersion, error);
   }
-  if (clnt == nullptr) return creationFailure(error, savedErrno);
-  {
-    RpcSection section;
-    clnt = withOwnCallPath(clnt);
+  if (clnt == nullptr) {
+    // The host may ask the RPC layer's creation error why, as after a clnt_create of its own.
+    rpc_createerr = error;
+    return creationFailure(error);
   }
-  if (clnt == nullptr) return RESULT_NO_RESOURCES;
 
+  recordCreation(clnt, currentProcess());
   if (pthread_setspecific(qel_tsd_key, clnt) != 0) {
     destroy(clnt);
     return RESULT_NO_RESOURCES;
   }
-  owned = {clnt, currentProcess()};
   return RESULT_OK;
 }
 
 unsigned int qelDisconnectConnection(CLIENT *handle) {
   if (keyReady()) pthread_setspecific(qel_tsd_key, nullptr);
   if (handle == nullptr) return RESULT_NOT_CONNECTED;
-  if (handle == owned.handle) owned = {};
   destroy(handle);
   return RESULT_OK;
 }

@@ -6,8 +6,9 @@
         assert qel.sensors.get_value("cpu0-temp") == 97
 
 qel_sim is a running qel.sim.Simulator (the built-in scenario, or the one a test names with
-@pytest.mark.qel_scenario(path_or_dict)). The test's thread is connected to it, and QELPROGID
-names its program, so that other threads and the programs a test starts reach it too.
+@pytest.mark.qel_scenario(path_or_dict)). The default client goes to it, the test's thread is
+connected, and QELPROGID names its program, so that clients made without a program, other
+threads and the programs a test starts reach it too.
 """
 from __future__ import annotations
 
@@ -17,6 +18,8 @@ import pytest
 
 import qel
 from qel.sim import Simulator
+
+__all__ = ["qel_sim"]
 
 
 def pytest_configure(config: pytest.Config) -> None:

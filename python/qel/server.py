@@ -1,21 +1,40 @@
 # SPDX-License-Identifier: Apache-2.0
-"""Control of the management server itself."""
+"""Control of the management server itself.
+
+The module's functions call the default client; ``client.server`` has the same operations on a
+client of one's own."""
 from __future__ import annotations
 
-from ._calls import status
+from ._calls import CLIENT_TIMEOUT, Caller, Timeout
+from ._default import caller as _default_caller
 from ._native import lib
 
-
-def stop() -> None:
-    """Asks the management server to stop; the thread's connection is dropped in any case."""
-    status(lib.qelStopServer)
+__all__ = ["Server", "stop", "configure", "reboot_sp"]
 
 
-def configure() -> None:
-    """Asks the management server to configure itself."""
-    status(lib.qelConfigureServer)
+class Server:
+    """The server-control operations on one client's connections."""
+
+    __slots__ = ("_caller",)
+
+    def __init__(self, caller: Caller) -> None:
+        self._caller = caller
+
+    def stop(self, *, timeout: Timeout = CLIENT_TIMEOUT) -> None:
+        """Asks the management server to stop (qelStopServer); the connection is dropped in any
+        case."""
+        self._caller.status(lib.qelpy_qelStopServer, (), timeout)
+
+    def configure(self, *, timeout: Timeout = CLIENT_TIMEOUT) -> None:
+        """Asks the management server to configure itself (qelConfigureServer)."""
+        self._caller.status(lib.qelpy_qelConfigureServer, (), timeout)
+
+    def reboot_sp(self, *, timeout: Timeout = CLIENT_TIMEOUT) -> None:
+        """Asks for a reboot of the service processor (qelRebootSP)."""
+        self._caller.status(lib.qelpy_qelRebootSP, (), timeout)
 
 
-def reboot_sp() -> None:
-    """Asks for a reboot of the service processor."""
-    status(lib.qelRebootSP)
+_default = Server(_default_caller)
+stop = _default.stop
+configure = _default.configure
+reboot_sp = _default.reboot_sp

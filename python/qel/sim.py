@@ -2,12 +2,14 @@
 """qel-simd, the simulated management server, for tests.
 
     with qel.sim.Simulator() as sim:
-        qel.connect(program=sim.program)
+        client = sim.client()
         sim.fault("SysGetSensorValue", "code", 16, arg="cpu0-temp", count=1)
 
 The server runs in the foreground as a child process on a free program number of its own, with
-its control socket in a private directory, and is stopped on leaving. The control methods send
-the requests of `qel-simd ctl` (see docs/simulator.md); a request the server refuses raises
+its control socket in a private directory, and is stopped on leaving. It dies with the thread
+that started it (a parent-death signal), so that a test run killed outright leaves none behind,
+and the directory of such a run is removed by the next start. The control methods send the
+requests of `qel-simd ctl` (see docs/simulator.md); a request the server refuses raises
 SimulatorError.
 """
 from __future__ import annotations
@@ -16,6 +18,7 @@ import json
 import os
 import random
 import shutil
+import signal
 import socket
 import subprocess
 import tempfile
@@ -23,7 +26,12 @@ import threading
 import time
 from pathlib import Path
 from types import TracebackType
-from typing import Any, Union
+from typing import TYPE_CHECKING, Any, Union
+
+if TYPE_CHECKING:
+    from .client import Client
+
+__all__ = ["Simulator", "SimulatorError", "find_executable"]
 
 Scenario = Union[str, "os.PathLike[str]", dict[str, Any], None]
 
@@ -33,21 +41,81 @@ _ATTEMPTS = 8
 _START_SECONDS = 10.0
 _REPLY_SECONDS = 30.0
 _EXIT_BAD_INPUT = 2
+# A run's directory: the prefix, and the file naming the process that owns it.
+_PREFIX = "qel-sim-"
+_OWNER = "owner"
+_UNOWNED_SECONDS = 3600
 
 
 class SimulatorError(Exception):
     """qel-simd did not start, or refused a control request."""
 
 
+def find_executable() -> str:
+    """qel-simd: QEL_SIMD, else the one on PATH, else a build tree's (the one this package was
+    built in, or the current directory's build/default)."""
+    chosen = os.environ.get("QEL_SIMD")
+    if chosen and os.access(chosen, os.X_OK):
+        return chosen
+    tried = [f"QEL_SIMD ({chosen or 'not set'})"]
+    found = shutil.which("qel-simd")
+    if found:
+        return found
+    tried.append(f"PATH ({os.environ.get('PATH', '')})")
+    for tree in (Path(__file__).parents[2], Path.cwd() / "build" / "default"):
+        candidate = tree / "simulator" / "qel-simd"
+        if os.access(candidate, os.X_OK):
+            return str(candidate)
+        tried.append(str(candidate))
+    raise SimulatorError("qel-simd not found; tried " + ", ".join(tried) +
+                         ". Install qel-tools (or cmake --install a build), or set QEL_SIMD.")
+
+
+def _started(pid: int) -> str | None:
+    """When a process started (clock ticks after boot), to tell it from a later one with its
+    number; None when there is none."""
+    try:
+        return Path(f"/proc/{pid}/stat").read_text().rsplit(")", 1)[1].split()[19]
+    except (OSError, IndexError):
+        return None
+
+
+def _clean_stale_runs() -> None:
+    """Removes the directories of runs whose owner is gone, stopping a server left running."""
+    for directory in Path(tempfile.gettempdir()).glob(_PREFIX + "*"):
+        try:
+            made = directory.stat()
+        except OSError:
+            continue
+        if made.st_uid != os.getuid():
+            continue
+        try:
+            owner, started, server = (directory / _OWNER).read_text().split()
+        except (OSError, ValueError):
+            # Another run's, being set up, unless it was left so long ago.
+            if time.time() - made.st_mtime > _UNOWNED_SECONDS:
+                shutil.rmtree(directory, ignore_errors=True)
+            continue
+        if _started(int(owner)) == started:
+            continue
+        control = str(directory / "control.sock")
+        try:
+            if control in Path(f"/proc/{server}/cmdline").read_text(errors="replace"):
+                os.kill(int(server), signal.SIGTERM)
+        except (OSError, ValueError):
+            pass
+        shutil.rmtree(directory, ignore_errors=True)
+
+
 class Simulator:
     """One qel-simd process. scenario: a scenario file, or a scenario as a dict (None: the
-    built-in one); executable: qel-simd's path (default: from PATH); program: a fixed program
-    number instead of a free one."""
+    built-in one); executable: qel-simd's path (default: find_executable()); program: a fixed
+    program number instead of a free one."""
 
     def __init__(self, scenario: Scenario = None, *, executable: str | None = None,
                  program: int | None = None, log_level: int = 1) -> None:
         self._scenario = scenario
-        self._executable = executable or shutil.which("qel-simd") or "qel-simd"
+        self._executable = executable
         self._fixed_program = program
         self._log_level = log_level
         self._process: subprocess.Popen[bytes] | None = None
@@ -71,8 +139,15 @@ class Simulator:
                  trace: TracebackType | None) -> None:
         self.stop()
 
+    def client(self, timeout: float | None = 25.0) -> Client:
+        """A qel.Client of this server."""
+        from .client import Client
+        return Client(program=self.program, timeout=timeout)
+
     def start(self) -> Simulator:
-        self._directory = tempfile.TemporaryDirectory(prefix="qel-sim-")
+        _clean_stale_runs()
+        self._executable = self._executable or find_executable()
+        self._directory = tempfile.TemporaryDirectory(prefix=_PREFIX)
         directory = Path(self._directory.name)
         arguments = []
         if isinstance(self._scenario, dict):
@@ -97,15 +172,21 @@ class Simulator:
         notices = directory / "notify.sock"
         notices.unlink(missing_ok=True)
         control = directory / "control.sock"
+        # The server dies with this thread: SIGTERM, on which it leaves the port mapper.
+        dies_with_parent = ["setpriv", "--pdeathsig", "TERM"] if shutil.which("setpriv") else []
         with socket.socket(socket.AF_UNIX, socket.SOCK_DGRAM) as ready, \
                 open(directory / "qel-simd.log", "ab") as log:
             ready.bind(str(notices))
             ready.settimeout(0.1)
+            assert self._executable is not None
             self._process = subprocess.Popen(
-                [self._executable, "--foreground", "--log-level", str(self._log_level),
-                 "--program", str(program), "--control", str(control), *arguments],
+                [*dies_with_parent, self._executable, "--foreground", "--log-level",
+                 str(self._log_level), "--program", str(program), "--control", str(control),
+                 *arguments],
                 stdin=subprocess.DEVNULL, stdout=log, stderr=log,
                 env={**os.environ, "NOTIFY_SOCKET": str(notices)})
+            (directory / _OWNER).write_text(
+                f"{os.getpid()} {_started(os.getpid())} {self._process.pid}\n")
             if not self._wait_ready(ready):
                 self._exit_status = self._stop_process()
                 return False

@@ -1,11 +1,19 @@
 // SPDX-License-Identifier: Apache-2.0
 #include "child_process.hpp"
 
+#include <net/if.h>
+#include <pwd.h>
+#include <sched.h>
 #include <signal.h>
+#include <sys/ioctl.h>
+#include <sys/mount.h>
+#include <sys/socket.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
 #include <cstdio>
+#include <cstring>
 #include <thread>
 
 namespace qel::test {
@@ -22,6 +30,11 @@ bool ChildProcess::start(const std::vector<std::string> &argv) {
     _exit(127);
   }
   return pid_ > 0;
+}
+
+ChildProcess::ChildProcess(const std::function<int()> &body) {
+  pid_ = fork();
+  if (pid_ == 0) _exit(body());
 }
 
 std::optional<int> ChildProcess::waitForExit(std::chrono::milliseconds limit) {
@@ -46,6 +59,20 @@ int ChildProcess::stop() {
   waitpid(pid_, nullptr, 0);
   pid_ = -1;
   return -1;
+}
+
+bool isolate() {
+  if (unshare(CLONE_NEWNET | CLONE_NEWNS) != 0) return false;
+  const int s = socket(AF_INET, SOCK_DGRAM | SOCK_CLOEXEC, 0);
+  ifreq request{};
+  std::strncpy(request.ifr_name, "lo", IFNAMSIZ - 1);
+  request.ifr_flags = IFF_UP | IFF_LOOPBACK | IFF_RUNNING;
+  const bool up = s >= 0 && ioctl(s, SIOCSIFFLAGS, &request) == 0;
+  close(s);
+  const passwd *user = getpwnam("_rpc");
+  return up && mount(nullptr, "/", nullptr, MS_REC | MS_PRIVATE, nullptr) == 0 &&
+         mount("tmpfs", "/run", "tmpfs", 0, nullptr) == 0 && mkdir("/run/rpcbind", 0755) == 0 &&
+         (user == nullptr || chown("/run/rpcbind", user->pw_uid, user->pw_gid) == 0);
 }
 
 int runCommand(const std::string &command, std::string &output) {

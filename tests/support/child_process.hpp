@@ -18,6 +18,8 @@ class ChildProcess {
   ChildProcess() = default;
   // Starts `argv` (its first word the program's path) at once.
   explicit ChildProcess(const std::vector<std::string> &argv) { start(argv); }
+  // Forks a child that runs `body` and exits with what it returns.
+  explicit ChildProcess(const std::function<int()> &body);
   ~ChildProcess() { stop(); }
   ChildProcess(const ChildProcess &) = delete;
   ChildProcess &operator=(const ChildProcess &) = delete;
@@ -34,6 +36,11 @@ class ChildProcess {
  private:
   pid_t pid_ = -1;
 };
+
+// A network and a /run of the calling process's own (it should have no other threads): its
+// loopback up, and /run/rpcbind ready for a port mapper of its own. False when that cannot be
+// set up here.
+bool isolate();
 
 // Runs the shell command `command` to its end: its exit status (-1 when it did not exit
 // normally), with what it wrote on standard output and standard error.

@@ -20,15 +20,11 @@ std::optional<std::uint64_t> number(std::string_view digits, unsigned base) {
   if (digits.empty()) return std::nullopt;
   std::uint64_t value = 0;
   for (const char c : digits) {
-    unsigned digit;
-    if (c >= '0' && c <= '9') {
-      digit = static_cast<unsigned>(c - '0');
-    } else if (base == 16 && lowerAscii(c) >= 'a' && lowerAscii(c) <= 'f') {
-      digit = static_cast<unsigned>(lowerAscii(c) - 'a' + 10);
-    } else {
-      return std::nullopt;
-    }
-    value = value > (kHuge - digit) / base ? kHuge : value * base + digit;
+    const int digit = hexDigit(c);
+    if (digit < 0 || static_cast<unsigned>(digit) >= base) return std::nullopt;
+    value = value > (kHuge - static_cast<unsigned>(digit)) / base
+                ? kHuge
+                : value * base + static_cast<unsigned>(digit);
   }
   return value;
 }

@@ -1,15 +1,10 @@
 // SPDX-License-Identifier: Apache-2.0
 #include "tools/http/request_target.hpp"
 
+#include "tools/http/syntax.hpp"
+
 namespace qel::http {
 namespace {
-
-int hexValue(char c) {
-  if (c >= '0' && c <= '9') return c - '0';
-  if (c >= 'a' && c <= 'f') return c - 'a' + 10;
-  if (c >= 'A' && c <= 'F') return c - 'A' + 10;
-  return -1;
-}
 
 bool percentDecode(std::string_view text, bool plusIsSpace, std::string &out) {
   out.clear();
@@ -18,7 +13,7 @@ bool percentDecode(std::string_view text, bool plusIsSpace, std::string &out) {
     char c = text[i];
     if (c == '%') {
       if (i + 2 >= text.size()) return false;
-      const int high = hexValue(text[i + 1]), low = hexValue(text[i + 2]);
+      const int high = hexDigit(text[i + 1]), low = hexDigit(text[i + 2]);
       if (high < 0 || low < 0) return false;
       c = static_cast<char>(high * 16 + low);
       i += 2;

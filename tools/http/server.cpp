@@ -56,7 +56,7 @@ struct Server::Impl {
   std::atomic<bool> stopping{false};
   TlsContext tls;
   int listener = -1;
-  bool ran = false;
+  std::atomic<bool> ran{false};
   EventLoop loop;
   WorkerPool pool;  // last: its workers are gone before anything they use
 };
@@ -67,6 +67,10 @@ Server::Server(Limits limits, Handler handler)
 Server::~Server() { stop(); }
 
 bool Server::useTls(const TlsFiles &files, std::string &error) {
+  if (impl_->ran) {
+    error = "the server runs already";
+    return false;
+  }
   TlsContext context = loadTlsContext(files, error);
   if (!context) return false;
   impl_->tls = std::move(context);
@@ -85,8 +89,7 @@ bool Server::listen(const std::string &host, int port, std::string &error) {
 int Server::port() const { return boundPort(impl_->listener); }
 
 bool Server::run() {
-  if (impl_->listener < 0 || impl_->ran) return false;
-  impl_->ran = true;
+  if (impl_->listener < 0 || impl_->ran.exchange(true)) return false;
   raiseDescriptorLimit(impl_->limits.maxConnections);
   impl_->pool.start();
   return impl_->loop.run(impl_->listener, impl_->tls.get(), impl_->pool);

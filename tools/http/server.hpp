@@ -124,8 +124,9 @@ class Server {
   Server(const Server &) = delete;
   Server &operator=(const Server &) = delete;
 
-  // Serves TLS on every connection from now on; false with a reason when the files cannot be
-  // used (unreadable, not PEM, key and certificate do not match). Before run().
+  // Serves TLS on every connection (called before run()); false with a reason when the files
+  // cannot be used (unreadable, not PEM, key and certificate do not match), or once run() has
+  // begun.
   bool useTls(const TlsFiles &files, std::string &error);
   // Binds and listens on `host` ("" or "0.0.0.0": every IPv4 address; "::" or "[::]": IPv6 and
   // IPv4; an address or a name, its first address that binds) and `port` (0: a free one). An

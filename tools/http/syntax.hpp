@@ -32,6 +32,14 @@ constexpr bool isFieldValue(std::string_view text) {
   return true;
 }
 
+// The value of a hex digit, or -1.
+constexpr int hexDigit(char c) {
+  if (c >= '0' && c <= '9') return c - '0';
+  if (c >= 'a' && c <= 'f') return c - 'a' + 10;
+  if (c >= 'A' && c <= 'F') return c - 'A' + 10;
+  return -1;
+}
+
 constexpr char lowerAscii(char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c + 32) : c; }
 
 constexpr bool equalsIgnoringCase(std::string_view a, std::string_view b) {

@@ -31,6 +31,11 @@ constexpr long kWaitMs = 1500;
 // The timeout a stub passes; the handle's own wait overrides it.
 constexpr timeval kStubTimeout{25, 0};
 
+// `record` as one last fragment.
+Bytes marked(const Bytes &record) {
+  return concat({words({0x80000000u | static_cast<uint32_t>(record.size())}), record});
+}
+
 // A connected pair of loopback TCP sockets: the library's end wrapped in a handle of its own.
 struct Pair {
   int server = -1;
@@ -68,10 +73,9 @@ struct Pair {
     }
     return record;
   }
-  void send(const Bytes &record) const {
-    const Bytes marked =
-        concat({words({0x80000000u | static_cast<uint32_t>(record.size())}), record});
-    ::send(server, marked.data(), marked.size(), MSG_NOSIGNAL);
+  void send(const Bytes &record) const { sendRaw(marked(record)); }
+  void sendRaw(const Bytes &bytes) const {
+    ::send(server, bytes.data(), bytes.size(), MSG_NOSIGNAL);
   }
 
   clnt_stat callInt(int *result, rpcproc_t procedure = 2) const {
@@ -111,6 +115,93 @@ TEST(CallPath, RecordsThatAnswerNoCallArePassedOverVerifiersAndAll) {
   EXPECT_EQ(p.callInt(&result), RPC_SUCCESS);
   EXPECT_EQ(result, 5);
   server.join();
+}
+
+// What the server sends after the call, in full (record marks included), and how the call ends.
+struct ReplyCase {
+  const char *name;
+  Bytes (*stream)(uint32_t xid);
+  clnt_stat status;
+  int result;  // for RPC_SUCCESS
+};
+
+const ReplyCase kReplies[] = {
+    {"version mismatch",
+     [](uint32_t x) {
+       return marked(words({x, 1, 1, 0, 2, 2}));
+     },
+     RPC_VERSMISMATCH, 0},
+    {"authentication error",
+     [](uint32_t x) {
+       return marked(words({x, 1, 1, 1, 5}));
+     },
+     RPC_AUTHERROR, 0},
+    {"program version mismatch",
+     [](uint32_t x) {
+       return marked(words({x, 1, 0, 0, 0, 2, 1, 1}));
+     },
+     RPC_PROGVERSMISMATCH, 0},
+    {"procedure unavailable",
+     [](uint32_t x) {
+       return marked(words({x, 1, 0, 0, 0, 3}));
+     },
+     RPC_PROCUNAVAIL, 0},
+    // Refusals meant for other calls are passed over, whatever their unions hold.
+    {"another call's refusals first",
+     [](uint32_t x) {
+       return concat({marked(words({x + 1, 1, 1, 0, 2, 2})), marked(words({x - 1, 1, 1, 1, 1})),
+                      marked(words({x + 2, 1, 0, 0, 0, 2, 1, 1})), marked(reply(x, encodeInt(9)))});
+     },
+     RPC_SUCCESS, 9},
+    {"a record that is not a reply first",
+     [](uint32_t x) {
+       return concat({marked(words({x, 0, 2})), marked(reply(x, encodeInt(4)))});
+     },
+     RPC_SUCCESS, 4},
+    // A reply to another call in a fragment that is not the last, then a fragment header of 0:
+    // no record can be read in step any more.
+    {"a zero fragment header",
+     [](uint32_t x) {
+       return concat(
+           {words({24, x + 1, 1, 0, 0, 0, 0}), words({0}), marked(reply(x, encodeInt(3)))});
+     },
+     RPC_CANTRECV, 0},
+    {"a reply in two fragments",
+     [](uint32_t x) {
+       const Bytes whole = reply(x, encodeInt(6));
+       return concat({words({12}), Bytes(whole.begin(), whole.begin() + 12),
+                      words({0x80000000u | 16}), Bytes(whole.begin() + 12, whole.end())});
+     },
+     RPC_SUCCESS, 6},
+    // The reply is there, but its record never ends: no reply has come.
+    {"a reply whose record never ends",
+     [](uint32_t x) {
+       return concat({words({28}), reply(x, encodeInt(1))});
+     },
+     RPC_CANTRECV, 0},
+    {"a zero fragment header inside the reply",
+     [](uint32_t x) {
+       return concat({words({8, x, 1}), words({0})});
+     },
+     RPC_CANTRECV, 0},
+};
+
+TEST(CallPath, EachReplyTypeEndsTheCallAsTheMessageFormatSays) {
+  for (const ReplyCase &c : kReplies) {
+    SCOPED_TRACE(c.name);
+    Pair p;
+    // Then nothing more: a call still reading meets the end of the stream.
+    std::thread server([&] {
+      p.sendRaw(c.stream(wordAt(p.readRecord(), 0)));
+      shutdown(p.server, SHUT_WR);
+    });
+    int result = -1;
+    EXPECT_EQ(p.callInt(&result), c.status);
+    if (c.status == RPC_SUCCESS) {
+      EXPECT_EQ(result, c.result);
+    }
+    server.join();
+  }
 }
 
 TEST(CallPath, AReplyCutShortFailsToDecode) {

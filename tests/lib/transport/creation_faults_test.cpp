@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: Apache-2.0
 // Client creation failures that cannot be produced on demand, injected by standing in for the
-// RPC layer's client creation, and the connection lock seen from the host's side.
+// RPC layer's client creation, the connect and the name lookup, and the connection lock seen
+// from the host's side.
 #include <dlfcn.h>
 #include <gtest/gtest.h>
 #include <netdb.h>
@@ -44,35 +45,40 @@ extern "C" void unlockSharedRPCConnectionMutex(void) {
   errno = EPERM;  // a careless host lock; the library must not depend on errno surviving it
 }
 
-// The RPC layer's client creation, at either door the library may use: clnt_create, or
-// clnt_tli_create for the port mapper and then for the server. One creation is one event.
+// A creation, at either door the library may use: the RPC layer's creation over its TCP
+// transport, or the connect of the library's own creation. One creation is one event; an armed
+// injection fails it with the injected status (errno left as injected), a system error as the
+// failed connection's errno.
 template <typename Real>
-CLIENT *createOrInject(Real real) {
+auto createOrInject(Real real, decltype(real()) failed) {
   const char *event = locked ? "create under lock" : "create unlocked";
   if (events.empty() || events.back() != event) events.push_back(event);
   if (!injection.armed) return real();
   rpc_createerr.cf_stat = injection.status;
   rpc_createerr.cf_error.re_errno = injection.systemError;
-  errno = injection.errnoLeft;
-  return nullptr;
+  errno = injection.status == RPC_SYSTEMERROR ? injection.systemError : injection.errnoLeft;
+  return failed;
 }
 
-extern "C" CLIENT *clnt_create(const char *host, const rpcprog_t program, const rpcvers_t version,
-                               const char *protocol) {
+extern "C" CLIENT *clnt_tp_create_timed(const char *host, const rpcprog_t program,
+                                        const rpcvers_t version, const netconfig *transport,
+                                        const timeval *bound) {
   createdWith = std::string(host) + " " + std::to_string(program) + " " + std::to_string(version) +
-                " " + protocol;
-  using Create = CLIENT *(*)(const char *, rpcprog_t, rpcvers_t, const char *);
-  static const auto real = reinterpret_cast<Create>(dlsym(RTLD_NEXT, "clnt_create"));
-  return createOrInject([&] { return real(host, program, version, protocol); });
+                " " + transport->nc_netid;
+  using Create =
+      CLIENT *(*)(const char *, rpcprog_t, rpcvers_t, const netconfig *, const timeval *);
+  static const auto real = reinterpret_cast<Create>(dlsym(RTLD_NEXT, "clnt_tp_create_timed"));
+  return createOrInject([&] { return real(host, program, version, transport, bound); },
+                        static_cast<CLIENT *>(nullptr));
 }
 
-extern "C" CLIENT *clnt_tli_create(int fd, const netconfig *transport, netbuf *address,
-                                   rpcprog_t program, rpcvers_t version, u_int sendSize,
-                                   u_int receiveSize) {
-  using Create = CLIENT *(*)(int, const netconfig *, netbuf *, rpcprog_t, rpcvers_t, u_int, u_int);
-  static const auto real = reinterpret_cast<Create>(dlsym(RTLD_NEXT, "clnt_tli_create"));
-  return createOrInject(
-      [&] { return real(fd, transport, address, program, version, sendSize, receiveSize); });
+// Only a system error can come of a connect: the other statuses are injected where they arise.
+extern "C" int connect(int fd, const sockaddr *address, socklen_t size) {
+  using Connect = int (*)(int, const sockaddr *, socklen_t);
+  static const auto real = reinterpret_cast<Connect>(dlsym(RTLD_NEXT, "connect"));
+  const bool ownStatus = injection.status == RPC_SYSTEMERROR;
+  if (injection.armed && !ownStatus) return real(fd, address, size);
+  return createOrInject([&] { return real(fd, address, size); }, -1);
 }
 
 extern "C" int getaddrinfo(const char *node, const char *service, const addrinfo *hints,
@@ -80,6 +86,10 @@ extern "C" int getaddrinfo(const char *node, const char *service, const addrinfo
   using Resolve = int (*)(const char *, const char *, const addrinfo *, addrinfo **);
   static const auto real = reinterpret_cast<Resolve>(dlsym(RTLD_NEXT, "getaddrinfo"));
   if (node != nullptr) lookupHost = node;
+  if (injection.armed && injection.status == RPC_UNKNOWNHOST) {
+    errno = injection.errnoLeft;
+    return EAI_NONAME;
+  }
   return real(node, service, hints, found);
 }
 
@@ -111,9 +121,9 @@ const CreationCase kCases[] = {
     {"host down", RPC_SYSTEMERROR, EHOSTDOWN, 0, RESULT_HOST_DOWN},
     {"out of memory", RPC_SYSTEMERROR, ENOMEM, 0, RESULT_NO_RESOURCES},
     {"other system error", RPC_SYSTEMERROR, ETIMEDOUT, 0, RESULT_NO_RESOURCES},
-    {"not registered", RPC_PROGNOTREGISTERED, 0, 0, RESULT_NOT_REGISTERED},
     {"unknown host", RPC_UNKNOWNHOST, 0, 0, RESULT_NO_RESOURCES},
-    {"errno outside a system error", RPC_UNKNOWNPROTO, 0, EHOSTUNREACH, RESULT_HOST_UNREACHABLE},
+    // errno is what the failure left over, not what failed.
+    {"errno outside a system error", RPC_UNKNOWNHOST, 0, EHOSTUNREACH, RESULT_NO_RESOURCES},
 };
 
 TEST(CreationFaults, EachFailureMapsToItsResultAndLeavesNoHandle) {
@@ -138,7 +148,7 @@ TEST(CreationFaults, FirstConnectionGoesToLocalhostDefaultProgramVersionOneOverT
   if (qelConfigureServer() != RESULT_NOT_REGISTERED) {
     GTEST_SKIP() << "a server is registered under the default program on this machine";
   }
-  // Whichever door the library took: clnt_create, or its own port mapper query.
+  // Whichever door the library took: the RPC layer's creation, or its own port mapper query.
   EXPECT_EQ(createdWith.empty() ? lookupHost + " " + lookupQuery : createdWith,
             "localhost 542197068 1 tcp");
 }

@@ -1,14 +1,8 @@
 // SPDX-License-Identifier: Apache-2.0
 // What a host that runs for months meets: the port mapper restarting under it, and fork.
 #include <arpa/inet.h>
-#include <net/if.h>
-#include <pwd.h>
-#include <sched.h>
 #include <signal.h>
 #include <spawn.h>
-#include <sys/ioctl.h>
-#include <sys/mount.h>
-#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -43,22 +37,6 @@ bool portMapperAnswers(bool up) {
     if (answered == up) return true;
   }
   return false;
-}
-
-// A network of its own with its loopback up, and a /run of its own (where the port mapper
-// keeps its socket and state): a port mapper started here shares nothing with the machine's.
-bool isolate() {
-  if (unshare(CLONE_NEWNET | CLONE_NEWNS) != 0) return false;
-  const int s = socket(AF_INET, SOCK_DGRAM | SOCK_CLOEXEC, 0);
-  ifreq request{};
-  std::strncpy(request.ifr_name, "lo", IFNAMSIZ - 1);
-  request.ifr_flags = IFF_UP | IFF_LOOPBACK | IFF_RUNNING;
-  const bool up = s >= 0 && ioctl(s, SIOCSIFFLAGS, &request) == 0;
-  close(s);
-  const passwd *user = getpwnam("_rpc");
-  return up && mount(nullptr, "/", nullptr, MS_REC | MS_PRIVATE, nullptr) == 0 &&
-         mount("tmpfs", "/run", "tmpfs", 0, nullptr) == 0 && mkdir("/run/rpcbind", 0755) == 0 &&
-         (user == nullptr || chown("/run/rpcbind", user->pw_uid, user->pw_gid) == 0);
 }
 
 // rpcbind in warm-start mode (a restart keeps the registrations); -1 when it did not start.
