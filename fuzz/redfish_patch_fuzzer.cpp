@@ -1,11 +1,12 @@
 // SPDX-License-Identifier: Apache-2.0
-// A request body sent to qel-redfishd, read as every PATCH of the service reads it: parsed (or
-// refused with a Base message and a 4xx status), then held against each resource's writable
-// properties. Every property the plan takes is one the resource lets a client write, every
-// problem is a Base message about the property (its arguments cut to 128 bytes), and the error
-// body of the problems renders.
+// A request body sent to qel-redfishd, read as a PATCH of the service reads it: parsed (or
+// refused with a Base message and a 4xx status), then held against the writable properties of
+// the resource the first byte chooses. Every property the plan takes is one the resource lets a
+// client write, every problem is a Base message about the property (its arguments cut to 128
+// bytes), and the error body of the problems renders.
 #include <cstdlib>
 #include <string>
+#include <vector>
 
 #include "redfish/http/routes.hpp"
 
@@ -28,7 +29,16 @@ bool baseMessage(const Json &message) {
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
-  const std::string text(reinterpret_cast<const char *>(data), size);
+  static const std::vector<const PatchRule *> kRules = [] {
+    std::vector<const PatchRule *> rules;
+    for (const Route &route : routes()) {
+      if (route.patch != nullptr) rules.push_back(route.patch);
+    }
+    return rules;
+  }();
+  if (size == 0) return 0;
+  const PatchRule &rule = *kRules[data[0] % kRules.size()];
+  const std::string text(reinterpret_cast<const char *>(data) + 1, size - 1);
   static const std::string kJson = "application/json";
   Json body;
   try {
@@ -42,18 +52,15 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
   }
   if (!body.is_object()) std::abort();
   const Json current = {{"Id", "x"}, {"Status", {{"State", "Enabled"}}}};
-  for (const Route &route : routes()) {
-    if (route.patch == nullptr) continue;
-    const PatchPlan plan = planPatch(body, current, route.patch->writable);
-    for (const auto &[pointer, value] : plan.accepted) {
-      bool writable = false;
-      for (const Writable &w : route.patch->writable) writable = writable || w.pointer == pointer;
-      if (!writable) std::abort();
-    }
-    for (const Json &problem : plan.problems) {
-      if (!baseMessage(problem) || !problem.contains("RelatedProperties")) std::abort();
-    }
-    if (!plan.problems.empty() && render(errorBody(plan.problems)).empty()) std::abort();
+  const PatchPlan plan = planPatch(body, current, rule.writable);
+  for (const auto &[pointer, value] : plan.accepted) {
+    bool writable = false;
+    for (const Writable &w : rule.writable) writable = writable || w.pointer == pointer;
+    if (!writable) std::abort();
   }
+  for (const Json &problem : plan.problems) {
+    if (!baseMessage(problem) || !problem.contains("RelatedProperties")) std::abort();
+  }
+  if (!plan.problems.empty() && render(errorBody(plan.problems)).empty()) std::abort();
   return 0;
 }

@@ -111,6 +111,8 @@ TEST_F(Redfishd, CommandLine) {
       {"--add-account '-x' --role ReadOnly", {64, "--add-account: a name is 1 to 64 letters"}},
       {"--add-account eve --role Root", {64, "--role: not Administrator, Operator or ReadOnly"}},
       {"--listen 443", {64, "--listen: not ADDRESS:PORT, [V6ADDRESS]:PORT or :PORT"}},
+      {"--tls-cert /none.pem --tls-key /none.key --listen 127.0.0.1:0",
+       {1, "cannot read /none.pem: No such file or directory"}},
       {"--add-account admin --role ReadOnly < /dev/null",
        {1, "qel-redfishd: no password on standard input\n"}},
       {"--add-account eve --role ReadOnly <<< short",
