@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: Apache-2.0
 // qel_bench: prints the table of docs/performance.md.
 //   qel_bench [--quick] [SECTION...]   sections: small sigpipe reports scale codecs heap connect
-//                                      exporter http
+//                                      exporter http redfish
 //   qel_bench --only library|raw|raw-held|floor COUNT   (for counting system calls)
 #include <cstdio>
 #include <cstdlib>
@@ -22,10 +22,11 @@ struct Section {
   void (*run)(const Bench &);
 };
 // In the order of the table.
-constexpr Section kSections[] = {
-    {"small", smallCallRows}, {"sigpipe", sigpipeRows},   {"reports", reportRows},
-    {"scale", scaleRows},     {"codecs", codecRows},      {"heap", heapRows},
-    {"connect", connectRows}, {"exporter", exporterRows}, {"http", httpRows}};
+constexpr Section kSections[] = {{"small", smallCallRows}, {"sigpipe", sigpipeRows},
+                                 {"reports", reportRows},  {"scale", scaleRows},
+                                 {"codecs", codecRows},    {"heap", heapRows},
+                                 {"connect", connectRows}, {"exporter", exporterRows},
+                                 {"http", httpRows},       {"redfish", redfishRows}};
 
 bool isSection(const std::string &name) {
   for (const Section &section : kSections) {
@@ -56,7 +57,7 @@ int main(int argc, char **argv) {
     } else {
       std::fprintf(stderr,
                    "usage: qel_bench [--quick] "
-                   "[small|sigpipe|reports|scale|codecs|heap|connect|exporter|http]...\n"
+                   "[small|sigpipe|reports|scale|codecs|heap|connect|exporter|http|redfish]...\n"
                    "       qel_bench --only library|raw|raw-held|floor COUNT\n");
       return 64;
     }

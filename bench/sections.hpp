@@ -57,5 +57,7 @@ void connectRows(const Bench &bench);
 void exporterRows(const Bench &bench);
 // The tools' HTTP server: a small GET kept alive, plain and TLS.
 void httpRows(const Bench &bench);
+// qel-redfishd's GET of one sensor and of the Sensors collection against the calls they make.
+void redfishRows(const Bench &bench);
 
 }  // namespace qel::bench

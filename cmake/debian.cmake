@@ -1,6 +1,7 @@
 # SPDX-License-Identifier: Apache-2.0
 # Debian packages, split the way Debian splits a library: libqel1 (the shared library),
-# libqel-dev (what programs build with) and qel-tools (qelctl, qel-simd and the service unit).
+# libqel-dev (what programs build with) and qel-tools (qelctl, qel-simd, qel-exporter,
+# qel-redfishd and their service units).
 # scripts/package configures a build with QEL_DEBIAN_PACKAGE=ON and runs CPack on it.
 # The project's own address: the packages' maintainer unless the packager names another
 # (scripts/package takes QEL_PACKAGE_MAINTAINER), and the upstream contact in their copyright.
@@ -95,12 +96,14 @@ This package holds the header, the qel_host static library with the default
 connection lock, the pkg-config file, the CMake package and the qel(3) manual
 page.")
 set(CPACK_DEBIAN_TOOLS_DESCRIPTION
-  "simulated server, command-line client and Prometheus exporter for libqel
+  "simulated server, command-line client, Prometheus exporter and Redfish service
 qel-simd simulates a service processor's management server, so that
 management programs can be developed and tested without one; the
 qel-simd.service unit runs it. qelctl runs every operation of libqel from
 the shell. qel-exporter serves a service processor's sensors and state to
-Prometheus, for one service processor or a fleet.")
+Prometheus, for one service processor or a fleet. qel-redfishd serves the
+service processor as a Redfish service (HTTPS, accounts and roles) for
+redfishtool, Ironic and Ansible; the qel-redfishd.service unit runs it.")
 set(CPACK_DEBIAN_PYTHON_DESCRIPTION
   "Python binding of libqel, with qel-simd as a pytest fixture
 ${about}\n

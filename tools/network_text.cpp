@@ -2,6 +2,7 @@
 #include "tools/network_text.hpp"
 
 #include <cctype>
+#include <cstdio>
 
 namespace qel::tools {
 
@@ -26,6 +27,13 @@ bool isValidHostname(std::string_view name) {
     previous = c;
   }
   return labelLength > 0 && previous != '-';
+}
+
+std::string hardwareAddressText(const unsigned char (&address)[6]) {
+  char text[18];
+  std::snprintf(text, sizeof text, "%02x:%02x:%02x:%02x:%02x:%02x", address[0], address[1],
+                address[2], address[3], address[4], address[5]);
+  return text;
 }
 
 }  // namespace qel::tools

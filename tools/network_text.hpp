@@ -4,6 +4,7 @@
 #pragma once
 
 #include <cstdint>
+#include <string>
 #include <string_view>
 
 namespace qel::tools {
@@ -14,5 +15,8 @@ bool isContiguousNetmask(uint32_t netmask);
 // A host name: dot-separated labels of letters, digits and inner hyphens, each of at most 63
 // characters, 253 in all.
 bool isValidHostname(std::string_view name);
+
+// "02:00:5e:10:00:01"
+std::string hardwareAddressText(const unsigned char (&address)[6]);
 
 }  // namespace qel::tools

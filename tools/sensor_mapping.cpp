@@ -160,4 +160,8 @@ std::optional<SensorMapping> loadMapping(const std::string &path, std::string &e
   return result;
 }
 
+std::optional<SensorMapping> configuredMapping(const std::string &path, std::string &error) {
+  return path.empty() ? defaultMapping() : loadMapping(path, error);
+}
+
 }  // namespace qel::tools

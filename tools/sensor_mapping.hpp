@@ -61,5 +61,7 @@ SensorMapping defaultMapping();
 std::optional<SensorMapping> parseMapping(std::string_view document, std::string &error);
 // parseMapping on a file's contents.
 std::optional<SensorMapping> loadMapping(const std::string &path, std::string &error);
+// A tool's mapping: the file a --config option names, or the default one without it ("").
+std::optional<SensorMapping> configuredMapping(const std::string &path, std::string &error);
 
 }  // namespace qel::tools

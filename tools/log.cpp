@@ -1,0 +1,45 @@
+// SPDX-License-Identifier: Apache-2.0
+#include "tools/log.hpp"
+
+#include <array>
+#include <atomic>
+#include <cstdio>
+
+namespace qel::tools {
+namespace {
+
+constexpr std::array<std::string_view, 4> kLevelNames{"error", "warn", "info", "debug"};
+std::atomic<LogLevel> threshold{LogLevel::kInfo};
+
+}  // namespace
+
+std::optional<LogLevel> logLevelNamed(std::string_view name) {
+  for (std::size_t i = 0; i < kLevelNames.size(); ++i) {
+    if (kLevelNames[i] == name) return static_cast<LogLevel>(i);
+  }
+  return std::nullopt;
+}
+
+void setLogLevel(LogLevel level) { threshold.store(level); }
+
+bool logs(LogLevel level) { return level <= threshold.load(); }
+
+std::string logValue(std::string_view text) {
+  // Quotes and control characters of what a client sent never break the line.
+  std::string value = "\"";
+  for (char c : text) {
+    value += c == '"' ? '\'' : (static_cast<unsigned char>(c) < 0x20 || c == 0x7F ? '?' : c);
+  }
+  return value + '"';
+}
+
+void logLine(LogLevel level, const std::string &fields, std::string_view message) {
+  if (!logs(level)) return;
+  std::string line = "level=" + std::string(kLevelNames[static_cast<std::size_t>(level)]);
+  if (!fields.empty()) line += ' ' + fields;
+  line += " msg=" + logValue(message) + "\n";
+  // One write per line, so that lines of several threads never interleave.
+  std::fputs(line.c_str(), stderr);
+}
+
+}  // namespace qel::tools
