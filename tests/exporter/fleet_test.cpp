@@ -47,7 +47,7 @@ class FleetTest : public ::testing::Test {
     // Names are asked of the test: a name server that never answers.
     const std::string resolver = std::filesystem::temp_directory_path() / "qel-fleet-resolv.conf";
     std::ofstream(resolver) << "nameserver " << kNameServer << "\noptions timeout:1 attempts:1\n";
-    ready_ = ready_ && mount(resolver.c_str(), "/etc/resolv.conf", nullptr, MS_BIND, nullptr) == 0;
+    ready_ = ready_ && mount(resolver.c_str(), "/etc/resolv.conf", "none", MS_BIND, nullptr) == 0;
   }
   static void TearDownTestSuite() {
     if (portMapper_ > 0) stopPortMapper(portMapper_);

@@ -70,7 +70,7 @@ bool isolate() {
   const bool up = s >= 0 && ioctl(s, SIOCSIFFLAGS, &request) == 0;
   close(s);
   const passwd *user = getpwnam("_rpc");
-  return up && mount(nullptr, "/", nullptr, MS_REC | MS_PRIVATE, nullptr) == 0 &&
+  return up && mount("none", "/", "none", MS_REC | MS_PRIVATE, nullptr) == 0 &&
          mount("tmpfs", "/run", "tmpfs", 0, nullptr) == 0 && mkdir("/run/rpcbind", 0755) == 0 &&
          (user == nullptr || chown("/run/rpcbind", user->pw_uid, user->pw_gid) == 0);
 }

@@ -231,8 +231,8 @@ int localhostResults(const char *hosts, unsigned int *results) {
       fd >= 0 && write(fd, hosts, strlen(hosts)) == static_cast<ssize_t>(strlen(hosts));
   if (fd >= 0) close(fd);
   const bool mounted = written && unshare(CLONE_NEWNS) == 0 &&
-                       mount(nullptr, "/", nullptr, MS_REC | MS_PRIVATE, nullptr) == 0 &&
-                       mount(path, "/etc/hosts", nullptr, MS_BIND, nullptr) == 0;
+                       mount("none", "/", "none", MS_REC | MS_PRIVATE, nullptr) == 0 &&
+                       mount(path, "/etc/hosts", "none", MS_BIND, nullptr) == 0;
   unlink(path);
   if (!mounted) return kNoSetUp;
   {
