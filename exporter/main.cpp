@@ -12,6 +12,7 @@
 #include "exporter/http_service.hpp"
 #include "exporter/options.hpp"
 
+using namespace qel;
 using namespace qel::exporter;
 
 namespace {
@@ -26,7 +27,7 @@ int main(int argc, char **argv) {
   int status = 0;
   const auto settings = readSettings(argc, argv, std::cout, std::cerr, status);
   if (!settings) return status;
-  setLogLevel(settings->logLevel);
+  tools::setLogLevel(settings->logLevel);
 
   // SIGINT and SIGTERM are taken by one thread of their own, which stops the web server and the
   // workers; every other thread, started after this, keeps them blocked.
@@ -40,16 +41,16 @@ int main(int argc, char **argv) {
   HttpService service(settings->service, pool);
   std::string error;
   if (!service.listen(settings->listenHost, settings->listenPort, error)) {
-    logLine(LogLevel::kError, "", error);
+    tools::logLine(tools::LogLevel::kError, "", error);
     return 1;
   }
   const Target &target = settings->service.defaultTarget;
-  logLine(LogLevel::kInfo,
-          "address=" + settings->listenHost + ":" + std::to_string(service.port()) +
-              " host=" + target.host + " program=" + std::to_string(target.program) +
-              " tls=" + (settings->service.web.tls() ? "true" : "false") +
-              " basic_auth=" + (settings->service.web.users.empty() ? "false" : "true"),
-          "listening");
+  tools::logLine(tools::LogLevel::kInfo,
+                 "address=" + settings->listenHost + ":" + std::to_string(service.port()) +
+                     " host=" + target.host + " program=" + std::to_string(target.program) +
+                     " tls=" + (settings->service.web.tls() ? "true" : "false") +
+                     " basic_auth=" + (settings->service.web.users.empty() ? "false" : "true"),
+                 "listening");
   std::atomic<Clock::time_point> stopBy{Clock::time_point::max()};
   std::thread stopper([&] {
     int signal = 0;
@@ -66,10 +67,11 @@ int main(int argc, char **argv) {
   pool.stop();
   const Clock::time_point deadline = std::min(stopBy.load(), Clock::now() + kStopGrace);
   if (!pool.waitStopped(deadline)) {
-    logLine(LogLevel::kWarn, "", "workers still waiting for their SPs; exiting without them");
+    tools::logLine(tools::LogLevel::kWarn, "",
+                   "workers still waiting for their SPs; exiting without them");
     std::fflush(stderr);
     std::_Exit(served ? 0 : 1);
   }
-  logLine(LogLevel::kInfo, "", served ? "stopped" : "the listening socket failed");
+  tools::logLine(tools::LogLevel::kInfo, "", served ? "stopped" : "the listening socket failed");
   return served ? 0 : 1;
 }

@@ -96,7 +96,7 @@ void addOptions(CLI::App &app, CommandLine &line) {
 std::optional<Settings> settingsOf(const CommandLine &line, std::string &reason) {
   Settings settings;
   const auto program = programNumber(line.program);
-  const auto level = logLevelNamed(line.logLevel);
+  const auto level = tools::logLevelNamed(line.logLevel);
   std::string hostTrouble = hostProblem(line.host);
   if (!readListenAddress(line.listen, settings)) {
     reason = "--web.listen-address: not HOST:PORT or :PORT";

@@ -7,8 +7,8 @@
 #include <string>
 
 #include "exporter/http_service.hpp"
-#include "exporter/log.hpp"
 #include "exporter/worker_pool.hpp"
+#include "tools/log.hpp"
 #include "tools/sensor_mapping.hpp"
 
 namespace qel::exporter {
@@ -22,7 +22,7 @@ struct Settings {
   ServiceOptions service;
   PoolLimits pool;
   tools::SensorMapping mapping;
-  LogLevel logLevel = LogLevel::kInfo;
+  tools::LogLevel logLevel = tools::LogLevel::kInfo;
 };
 
 // The settings of a command line, or nothing once `status` holds the exit status: 0 after
