@@ -21,6 +21,12 @@ namespace {
 // (a call to an SP that does not answer, a name lookup) is left behind.
 constexpr auto kStopGrace = std::chrono::seconds(3);
 
+// "HOST:PORT", "[V6ADDRESS]:PORT", or ":PORT" for every address.
+std::string addressText(const std::string &host, int port) {
+  const bool v6 = host.find(':') != std::string::npos;
+  return (v6 ? "[" + host + "]" : host) + ":" + std::to_string(port);
+}
+
 }  // namespace
 
 int main(int argc, char **argv) {
@@ -40,13 +46,13 @@ int main(int argc, char **argv) {
   WorkerPool pool(settings->mapping, settings->pool);
   HttpService service(settings->service, pool);
   std::string error;
-  if (!service.listen(settings->listenHost, settings->listenPort, error)) {
+  if (!service.listen(settings->listen.host, settings->listen.port, error)) {
     tools::logLine(tools::LogLevel::kError, "", error);
     return 1;
   }
   const Target &target = settings->service.defaultTarget;
   tools::logLine(tools::LogLevel::kInfo,
-                 "address=" + settings->listenHost + ":" + std::to_string(service.port()) +
+                 "address=" + addressText(settings->listen.host, service.port()) +
                      " host=" + target.host + " program=" + std::to_string(target.program) +
                      " tls=" + (settings->service.web.tls() ? "true" : "false") +
                      " basic_auth=" + (settings->service.web.users.empty() ? "false" : "true"),

@@ -8,6 +8,7 @@
 
 #include "exporter/http_service.hpp"
 #include "exporter/worker_pool.hpp"
+#include "tools/command_line.hpp"
 #include "tools/log.hpp"
 #include "tools/sensor_mapping.hpp"
 
@@ -17,8 +18,7 @@ namespace qel::exporter {
 inline constexpr int kDefaultPort = 24051;
 
 struct Settings {
-  std::string listenHost;  // "" for every address
-  int listenPort = kDefaultPort;
+  tools::ListenAddress listen{"", kDefaultPort};  // "" for every address
   ServiceOptions service;
   PoolLimits pool;
   tools::SensorMapping mapping;
