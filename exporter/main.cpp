@@ -1,16 +1,13 @@
 // SPDX-License-Identifier: Apache-2.0
 // qel-exporter: serves a service processor's sensors and state to Prometheus. See
 // qel-exporter(8) and docs/exporter.md.
-#include <pthread.h>
-#include <signal.h>
-
 #include <cstdio>
 #include <cstdlib>
 #include <iostream>
-#include <thread>
 
 #include "exporter/http_service.hpp"
 #include "exporter/options.hpp"
+#include "tools/stop_signals.hpp"
 
 using namespace qel;
 using namespace qel::exporter;
@@ -35,14 +32,7 @@ int main(int argc, char **argv) {
   if (!settings) return status;
   tools::setLogLevel(settings->logLevel);
 
-  // SIGINT and SIGTERM are taken by one thread of their own, which stops the web server and the
-  // workers; every other thread, started after this, keeps them blocked.
-  sigset_t stopSignals;
-  sigemptyset(&stopSignals);
-  sigaddset(&stopSignals, SIGINT);
-  sigaddset(&stopSignals, SIGTERM);
-  pthread_sigmask(SIG_BLOCK, &stopSignals, nullptr);
-
+  tools::StopSignals stopSignals;  // before the workers and the web server start their threads
   WorkerPool pool(settings->mapping, settings->pool);
   HttpService service(settings->service, pool);
   std::string error;
@@ -58,18 +48,13 @@ int main(int argc, char **argv) {
                      " basic_auth=" + (settings->service.web.users.empty() ? "false" : "true"),
                  "listening");
   std::atomic<Clock::time_point> stopBy{Clock::time_point::max()};
-  std::thread stopper([&] {
-    int signal = 0;
-    sigwait(&stopSignals, &signal);
+  auto stop = [&] {
     stopBy = Clock::now() + kStopGrace;
     // Scrapes waiting for their workers are answered at once, so the server's workers are free.
     pool.stop();
     service.stop();
-  });
-  const bool served = service.run();
-  // The stopper may still be waiting (the socket failed): one more stop signal ends its wait.
-  pthread_kill(stopper.native_handle(), SIGTERM);
-  stopper.join();
+  };
+  const bool served = stopSignals.serveUntilStopped([&] { return service.run(); }, stop);
   pool.stop();
   const Clock::time_point deadline = std::min(stopBy.load(), Clock::now() + kStopGrace);
   if (!pool.waitStopped(deadline)) {
