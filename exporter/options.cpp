@@ -5,7 +5,6 @@
 
 #include "exporter/families.hpp"
 #include "lib/protocol/procedures.hpp"
-#include "tools/result_names.hpp"
 
 namespace qel::exporter {
 namespace {
@@ -115,14 +114,8 @@ std::optional<Settings> readSettings(int argc, const char *const *argv, std::ost
                "qel-exporter");
   CommandLine line;
   addOptions(app, line);
-  if (!tools::parseCommandLine(app, argc, argv, out, err, status)) return std::nullopt;
-  std::string reason;
-  auto settings = settingsOf(line, reason);
-  if (!settings) {
-    err << "qel-exporter: " << reason << '\n';
-    status = tools::kExitUsage;
-  }
-  return settings;
+  return tools::readCommandLine(app, argc, argv, out, err, status,
+                                [&line](std::string &reason) { return settingsOf(line, reason); });
 }
 
 }  // namespace qel::exporter

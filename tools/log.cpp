@@ -7,6 +7,8 @@
 #include <cstdio>
 #include <ctime>
 
+#include "tools/utc_text.hpp"
+
 namespace qel::tools {
 namespace {
 
@@ -19,12 +21,9 @@ std::string timestamp() {
   const std::time_t seconds = std::chrono::system_clock::to_time_t(now);
   const auto millis =
       std::chrono::duration_cast<std::chrono::milliseconds>(now.time_since_epoch()).count() % 1000;
-  std::tm utc{};
-  gmtime_r(&seconds, &utc);
-  char text[32];
-  const std::size_t length = std::strftime(text, sizeof text, "%Y-%m-%dT%H:%M:%S", &utc);
-  std::snprintf(text + length, sizeof text - length, ".%03dZ", static_cast<int>(millis));
-  return text;
+  char fraction[8];
+  std::snprintf(fraction, sizeof fraction, ".%03dZ", static_cast<int>(millis));
+  return utcText(seconds, "%Y-%m-%dT%H:%M:%S") + fraction;
 }
 
 }  // namespace
