@@ -27,14 +27,15 @@ struct InterfaceArguments {
 // Both forms show the same keys; only the notation of the addresses differs.
 void showInterface(Session &session, bool enabled, bool dhcp, const std::array<Json, 3> &addresses,
                    const std::string &label, const unsigned char *hardware) {
-  session.show(Record()
-                   .field("enabled", enabled)
-                   .field("dhcp", dhcp)
-                   .field("address", addresses[0])
-                   .field("netmask", addresses[1])
-                   .field("gateway", addresses[2])
-                   .field("label", label)
-                   .field("hardwareAddress", hardwareText(hardware), "hardware address"));
+  session.show(
+      Record()
+          .field("enabled", enabled)
+          .field("dhcp", dhcp)
+          .field("address", addresses[0])
+          .field("netmask", addresses[1])
+          .field("gateway", addresses[2])
+          .field("label", label)
+          .field("hardwareAddress", tools::hardwareAddressText(hardware), "hardware address"));
 }
 
 std::string interfaceAction(const char *verb, const InterfaceArguments &at) {

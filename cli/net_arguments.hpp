@@ -6,7 +6,6 @@
 #include <qel.h>
 
 #include <array>
-#include <cstdio>
 #include <optional>
 #include <string>
 #include <utility>
@@ -25,14 +24,6 @@ inline void addSelector(CLI::App &app, unsigned &selector) {
 }
 
 inline Json addressText(const HeapText &text) { return text ? Json(text.get()) : Json(); }
-
-inline std::string hardwareText(const unsigned char *bytes) {
-  if (bytes == nullptr) return {};
-  char text[18];
-  std::snprintf(text, sizeof text, "%02x:%02x:%02x:%02x:%02x:%02x", bytes[0], bytes[1], bytes[2],
-                bytes[3], bytes[4], bytes[5]);
-  return text;
-}
 
 inline std::string numberedAddress(unsigned address) {
   HeapText text;

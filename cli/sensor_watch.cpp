@@ -14,6 +14,7 @@
 #include "cli/sensor_reading.hpp"
 #include "tools/result_names.hpp"
 #include "tools/threshold_state.hpp"
+#include "tools/utc_text.hpp"
 
 namespace qel::cli {
 namespace {
@@ -62,15 +63,6 @@ Json watchRow(const std::string &name) {
   return row;
 }
 
-std::string utcTime() {
-  const std::time_t now = std::time(nullptr);
-  std::tm parts{};
-  gmtime_r(&now, &parts);
-  char text[32];
-  std::strftime(text, sizeof text, "%Y-%m-%d %H:%M:%S UTC", &parts);
-  return text;
-}
-
 void watch(Session &session, const WatchSettings &settings) {
   const bool terminal = !session.options().json && isatty(STDOUT_FILENO) == 1;
   Json rounds = Json::array();
@@ -78,7 +70,7 @@ void watch(Session &session, const WatchSettings &settings) {
     if (round > 0) std::this_thread::sleep_for(std::chrono::duration<double>(settings.interval));
     Json rows = Json::array();
     for (const auto &name : settings.names) rows.push_back(watchRow(name));
-    const std::string time = utcTime();
+    const std::string time = tools::utcText(std::time(nullptr), "%Y-%m-%d %H:%M:%S UTC");
     if (session.options().json) {
       rounds.push_back({{"time", time}, {"readings", std::move(rows)}});
       continue;

@@ -2,7 +2,6 @@
 #include "exporter/http_service.hpp"
 
 #include "exporter/families.hpp"
-#include "exporter/log.hpp"
 #include "exporter/process_metrics.hpp"
 
 namespace qel::exporter {

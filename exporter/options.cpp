@@ -2,13 +2,9 @@
 #include "exporter/options.hpp"
 
 #include <CLI/CLI.hpp>
-#include <charconv>
-#include <cstdlib>
 
 #include "exporter/families.hpp"
 #include "lib/protocol/procedures.hpp"
-#include "tools/address_number.hpp"
-#include "tools/result_names.hpp"
 
 namespace qel::exporter {
 namespace {
@@ -27,34 +23,6 @@ struct CommandLine {
   std::size_t maxTargets = 256;
   double idleSeconds = 600;
 };
-
-// "HOST:PORT", "[V6ADDRESS]:PORT" or ":PORT" (every address).
-bool readListenAddress(const std::string &text, Settings &settings) {
-  const std::size_t colon = text.rfind(':');
-  if (colon == std::string::npos) return false;
-  std::string host = text.substr(0, colon);
-  if (host.size() >= 2 && host.front() == '[' && host.back() == ']') {
-    host = host.substr(1, host.size() - 2);
-  }
-  const char *first = text.data() + colon + 1, *last = text.data() + text.size();
-  const auto [end, error] = std::from_chars(first, last, settings.listenPort);
-  settings.listenHost = host.empty() ? "0.0.0.0" : host;
-  return error == std::errc() && end == last && first != last && settings.listenPort >= 0 &&
-         settings.listenPort <= 65535;
-}
-
-// --program, else QELPROGID read as the library reads it (decimal), else the default.
-std::optional<unsigned long> programNumber(const std::string &option) {
-  if (!option.empty()) {
-    const auto number = tools::addressNumber(option);
-    if (!number || *number == 0) return std::nullopt;
-    return *number;
-  }
-  const char *fromEnvironment = std::getenv("QELPROGID");
-  const unsigned long number = fromEnvironment ? std::atol(fromEnvironment) & 0xFFFFFFFFul : 0;
-  // The library's program number when neither the command line nor QELPROGID names one.
-  return number != 0 ? number : proc::kDefaultProgram;
-}
 
 void addOptions(CLI::App &app, CommandLine &line) {
   app.add_option(
@@ -95,10 +63,11 @@ void addOptions(CLI::App &app, CommandLine &line) {
 // The settings `line` gives, or the reason it gives none.
 std::optional<Settings> settingsOf(const CommandLine &line, std::string &reason) {
   Settings settings;
-  const auto program = programNumber(line.program);
-  const auto level = logLevelNamed(line.logLevel);
+  const auto listen = tools::listenAddress(line.listen);
+  const auto program = tools::programNumber(line.program);
+  const auto level = tools::logLevelNamed(line.logLevel);
   std::string hostTrouble = hostProblem(line.host);
-  if (!readListenAddress(line.listen, settings)) {
+  if (!listen) {
     reason = "--web.listen-address: not HOST:PORT or :PORT";
   } else if (!program) {
     reason = "--program: not a number from 1 to 4294967295 (decimal or 0x-hexadecimal)";
@@ -115,14 +84,14 @@ std::optional<Settings> settingsOf(const CommandLine &line, std::string &reason)
   auto seconds = [](double s) {
     return std::chrono::duration_cast<Clock::duration>(std::chrono::duration<double>(s));
   };
+  settings.listen = *listen;
   settings.service.defaultTarget = {line.host, *program};
   settings.service.times = {seconds(line.scrapeTimeout), seconds(line.timeoutOffset)};
   settings.service.maxScrapes = line.maxScrapes;
   settings.service.maxTargets = line.maxTargets;
   settings.pool = {line.maxTargets, seconds(line.idleSeconds)};
   settings.logLevel = *level;
-  auto mapping =
-      line.config.empty() ? tools::defaultMapping() : tools::loadMapping(line.config, reason);
+  auto mapping = tools::configuredMapping(line.config, reason);
   if (!mapping) return std::nullopt;
   if (reason = mappingNameProblem(*mapping); !reason.empty()) {
     reason = line.config + ": " + reason;
@@ -145,19 +114,8 @@ std::optional<Settings> readSettings(int argc, const char *const *argv, std::ost
                "qel-exporter");
   CommandLine line;
   addOptions(app, line);
-  try {
-    app.parse(argc, argv);
-  } catch (const CLI::ParseError &error) {
-    status = app.exit(error, out, err) == 0 ? 0 : tools::kExitUsage;
-    return std::nullopt;
-  }
-  std::string reason;
-  auto settings = settingsOf(line, reason);
-  if (!settings) {
-    err << "qel-exporter: " << reason << '\n';
-    status = tools::kExitUsage;
-  }
-  return settings;
+  return tools::readCommandLine(app, argc, argv, out, err, status,
+                                [&line](std::string &reason) { return settingsOf(line, reason); });
 }
 
 }  // namespace qel::exporter

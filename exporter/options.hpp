@@ -7,8 +7,9 @@
 #include <string>
 
 #include "exporter/http_service.hpp"
-#include "exporter/log.hpp"
 #include "exporter/worker_pool.hpp"
+#include "tools/command_line.hpp"
+#include "tools/log.hpp"
 #include "tools/sensor_mapping.hpp"
 
 namespace qel::exporter {
@@ -17,12 +18,11 @@ namespace qel::exporter {
 inline constexpr int kDefaultPort = 24051;
 
 struct Settings {
-  std::string listenHost;  // "" for every address
-  int listenPort = kDefaultPort;
+  tools::ListenAddress listen{"", kDefaultPort};  // "" for every address
   ServiceOptions service;
   PoolLimits pool;
   tools::SensorMapping mapping;
-  LogLevel logLevel = LogLevel::kInfo;
+  tools::LogLevel logLevel = tools::LogLevel::kInfo;
 };
 
 // The settings of a command line, or nothing once `status` holds the exit status: 0 after

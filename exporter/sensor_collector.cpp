@@ -3,17 +3,17 @@
 // it has a reading, its thresholds.
 #include <qel.h>
 
-#include <cstdlib>
 #include <string>
 #include <vector>
 
 #include "exporter/collectors.hpp"
 #include "exporter/sensor_metrics.hpp"
+#include "tools/heap_texts.hpp"
 
 namespace qel::exporter {
 namespace {
 
-// The catalogue's identifiers, taken over from the library's separately allocated texts.
+// The catalogue's identifiers.
 unsigned sensorIds(SpSession &sp, std::vector<std::string> &ids) {
   unsigned count = 0;
   char **list = nullptr;
@@ -21,11 +21,7 @@ unsigned sensorIds(SpSession &sp, std::vector<std::string> &ids) {
   if (const unsigned code = sp.call([&] { return qelGetSensorList(0, 0, &count, &list); })) {
     return code;
   }
-  for (unsigned i = 0; i < count; ++i) {
-    ids.emplace_back(list[i]);
-    std::free(list[i]);
-  }
-  std::free(list);
+  ids = tools::takenTexts(list, count);
   return RESULT_OK;
 }
 

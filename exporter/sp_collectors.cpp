@@ -5,13 +5,13 @@
 // "unknown".
 #include <qel.h>
 
-#include <cstdio>
-#include <cstdlib>
-#include <sstream>
 #include <string>
 
 #include "exporter/collectors.hpp"
 #include "exporter/families.hpp"
+#include "tools/components.hpp"
+#include "tools/heap_texts.hpp"
+#include "tools/network_text.hpp"
 #include "tools/result_names.hpp"
 
 namespace qel::exporter {
@@ -20,24 +20,10 @@ namespace {
 // Interfaces are asked for from 0 until the server says there is no such one.
 constexpr unsigned kMostInterfaces = 64;
 
-// A heap text of the library as a string, released.
-std::string taken(char *text) {
-  std::string result = text ? text : "";
-  std::free(text);
-  return result;
-}
-
-std::string hardwareText(const unsigned char (&address)[6]) {
-  char text[18];
-  std::snprintf(text, sizeof text, "%02x:%02x:%02x:%02x:%02x:%02x", address[0], address[1],
-                address[2], address[3], address[4], address[5]);
-  return text;
-}
-
 // The dotted-quad text of an address the server marks valid, else "".
 std::string addressText(bool valid, unsigned address) {
   char *text = nullptr;
-  return valid && qelIPAddressToString(address, &text) == RESULT_OK ? taken(text) : "";
+  return valid && qelIPAddressToString(address, &text) == RESULT_OK ? tools::takenText(text) : "";
 }
 
 // The state a code names in `family`: its "unknown" (the last) for a code past the others.
@@ -58,12 +44,7 @@ unsigned collectComponents(SpSession &sp, const tools::SensorMapping &, Collecte
   if (const unsigned code = sp.call([&] { return qelSysGetPresenceDetectAll(&report); })) {
     return code;
   }
-  // The report names one component a line, "NAME: present".
-  std::istringstream lines(taken(report));
-  for (std::string line; std::getline(lines, line);) {
-    const std::size_t colon = line.rfind(": ");
-    if (colon == std::string::npos || colon == 0) continue;
-    const std::string name = line.substr(0, colon);
+  for (const std::string &name : tools::componentNames(tools::takenText(report))) {
     int present = 0, status = 0;
     unsigned code = sp.call([&] { return qelSysGetPresenceDetect(name.c_str(), &present); });
     if (code == RESULT_OK) {
@@ -99,7 +80,9 @@ unsigned collectPlatform(SpSession &sp, const tools::SensorMapping &, Collected 
   metrics.add(family::kPowerLevel, {}, level / 100.0);
   metrics.addStates(family::kShutdownReason, {}, stateOf(family::kShutdownReason, reason));
   metrics.add(family::kSpInfo,
-              {{"hostname", taken(hostname)}, {"product", named ? taken(product) : ""}}, 1);
+              {{"hostname", tools::takenText(hostname)},
+               {"product", named ? tools::takenText(product) : ""}},
+              1);
   return RESULT_OK;
 }
 
@@ -119,7 +102,7 @@ unsigned collectNetwork(SpSession &sp, const tools::SensorMapping &, Collected &
                 {{"interface", number},
                  {"label", ip.label},
                  {"address", addressText(ip.ipAddressValid, ip.ipAddress)},
-                 {"hardware_address", hardwareText(ip.hardwareAddress)}},
+                 {"hardware_address", tools::hardwareAddressText(ip.hardwareAddress)}},
                 1);
   }
   return RESULT_OK;

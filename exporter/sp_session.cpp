@@ -14,6 +14,7 @@
 
 #include "exporter/target_check.hpp"
 #include "lib/protocol/procedures.hpp"
+#include "tools/handle_wait.hpp"
 #include "tools/result_names.hpp"
 
 namespace qel::exporter {
@@ -64,17 +65,6 @@ CreationLock creationLock;
 // for the life of the process, whichever worker has ended since. Hosts are at most 253 bytes.
 char rememberedHost[256];
 
-// The handle keeps its timeout on the socket, and changing it costs a system call: the time left
-// is taken in whole tenths of a second while there are any, so that the calls of one collector
-// mostly find the handle's setting as it is.
-constexpr auto kStep = std::chrono::milliseconds(100);
-
-std::chrono::microseconds waitFor(Clock::duration left) {
-  const auto wait = std::chrono::duration_cast<std::chrono::microseconds>(
-      std::min<Clock::duration>(left, kLongestCall));
-  return wait < kStep ? wait : std::chrono::microseconds(kStep * (wait / kStep));
-}
-
 // How long a target whose check timed out `timeouts` times in a row is left alone.
 Clock::duration backOff(unsigned timeouts) {
   constexpr auto kFirst = std::chrono::seconds(5), kLongest = std::chrono::seconds(60);
@@ -122,16 +112,8 @@ unsigned SpSession::prepare() {
   if (unreachable_) return code;
   const Clock::duration left = deadline_ - Clock::now();
   if (left <= Clock::duration::zero()) return RESULT_CALL_FAILED;
-  // The library honours a timeout set on the thread's handle for every later call; the handle
-  // is reached through the library's thread key.
-  auto *handle = static_cast<CLIENT *>(pthread_getspecific(qel_tsd_key));
-  const std::chrono::microseconds wait = waitFor(left);
-  if (timeout_ != wait) {
-    timeval value{static_cast<time_t>(wait.count() / 1000000),
-                  static_cast<suseconds_t>(wait.count() % 1000000)};
-    clnt_control(handle, CLSET_TIMEOUT, reinterpret_cast<char *>(&value));
-    timeout_ = wait;
-  }
+  tools::setHandleWait(std::chrono::duration_cast<std::chrono::microseconds>(
+      std::min<Clock::duration>(left, kLongestCall)));
   return RESULT_OK;
 }
 
@@ -159,7 +141,6 @@ unsigned SpSession::connect(Clock::time_point deadline) {
   const std::unique_lock lock(creationLock, std::adopt_lock);
   std::strncpy(rememberedHost, check.address.c_str(), sizeof rememberedHost - 1);
   const unsigned code = qelConnect(rememberedHost, target_.program);
-  timeout_.reset();  // a new handle has the library's own
   if (code != RESULT_OK) {
     cause_ = "connecting to " + check.address + ": " + tools::describeResult(code);
   } else {

@@ -14,7 +14,6 @@
 #pragma once
 
 #include <chrono>
-#include <optional>
 #include <string>
 
 namespace qel::exporter {
@@ -61,9 +60,7 @@ class SpSession {
   unsigned long calls_ = 0;
   bool unreachable_ = false;
   std::string cause_;
-  bool keyMade_ = false;  // the library's thread key exists once a qelConnect succeeded
-  // What the thread's handle was last given as its timeout; nothing for a new handle.
-  std::optional<std::chrono::microseconds> timeout_;
+  bool keyMade_ = false;          // the library's thread key exists once a qelConnect succeeded
   unsigned timeouts_ = 0;         // checks in a row that timed out
   Clock::time_point retryAfter_;  // no check before this
   std::string lastCause_;         // of the last check that failed

@@ -4,7 +4,7 @@
 #include <qel.h>
 
 #include "exporter/collectors.hpp"
-#include "exporter/log.hpp"
+#include "tools/log.hpp"
 #include "tools/result_names.hpp"
 
 namespace qel::exporter {
@@ -78,12 +78,13 @@ std::vector<CollectorOutcome> TargetWorker::collect(Clock::time_point deadline) 
   const bool done = collection->done;
   lock.unlock();
   if (!done && running < outcomes.size()) {
-    logLine(LogLevel::kWarn, targetFields(target_, outcomes[running].collector),
-            "the scrape's deadline passed while this collector ran; it and those after it count "
-            "as failed");
+    tools::logLine(
+        tools::LogLevel::kWarn, targetFields(target_, outcomes[running].collector),
+        "the scrape's deadline passed while this collector ran; it and those after it count "
+        "as failed");
   } else if (!done) {
-    logLine(LogLevel::kWarn, targetFields(target_, outcomes.front().collector),
-            "the scrape's deadline passed before the target's worker was free");
+    tools::logLine(tools::LogLevel::kWarn, targetFields(target_, outcomes.front().collector),
+                   "the scrape's deadline passed before the target's worker was free");
   }
   return outcomes;
 }
@@ -151,13 +152,13 @@ void TargetWorker::runCollection(SpSession &session, Collection &collection) {
     }
     const std::string fields = targetFields(target_, kCollectors[i].name);
     if (!up && (runs || i == 0)) {
-      logLine(LogLevel::kWarn, fields,
-              session.unreachable() ? "cannot connect, no collector runs: " + session.cause()
-                                    : "collection failed: " + tools::describeResult(code));
+      tools::logLine(tools::LogLevel::kWarn, fields,
+                     session.unreachable() ? "cannot connect, no collector runs: " + session.cause()
+                                           : "collection failed: " + tools::describeResult(code));
     } else if (up && collected.itemErrors > 0) {
-      logLine(LogLevel::kWarn, fields,
-              std::to_string(collected.itemErrors) + " items left out; first " +
-                  collected.firstItemError);
+      tools::logLine(tools::LogLevel::kWarn, fields,
+                     std::to_string(collected.itemErrors) + " items left out; first " +
+                         collected.firstItemError);
     }
   }
   finish(collection);

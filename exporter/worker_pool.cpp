@@ -3,15 +3,16 @@
 
 #include <algorithm>
 
-#include "exporter/log.hpp"
+#include "tools/log.hpp"
 
 namespace qel::exporter {
 namespace {
 
 void logDropped(const TargetWorker &worker) {
-  logLine(LogLevel::kInfo,
-          "target=" + worker.target().host + " program=" + std::to_string(worker.target().program),
-          "target no longer scraped; its connection is closed");
+  tools::logLine(
+      tools::LogLevel::kInfo,
+      "target=" + worker.target().host + " program=" + std::to_string(worker.target().program),
+      "target no longer scraped; its connection is closed");
 }
 
 }  // namespace
@@ -57,8 +58,9 @@ std::shared_ptr<TargetWorker> WorkerPool::workerFor(const Target &target, Worker
     threadEnded_.notify_all();
   });
   workers_.emplace(key, worker);
-  logLine(LogLevel::kDebug, "target=" + target.host + " program=" + std::to_string(target.program),
-          "first scrape of this target");
+  tools::logLine(tools::LogLevel::kDebug,
+                 "target=" + target.host + " program=" + std::to_string(target.program),
+                 "first scrape of this target");
   return worker;
 }
 

@@ -65,12 +65,8 @@ int main(int argc, char **argv) {
   ServiceState state{serviceSettings, accounts, sessions};
   http::Server server(limits(), Service(state));
   if (!settings->plainHttp && !server.useTls(files, error)) return failed(error);
-  // Every address: IPv6 and IPv4 where the system has IPv6, else IPv4.
   const std::string &host = settings->listen.host;
-  if (!(host.empty() && server.listen("::", settings->listen.port, error)) &&
-      !server.listen(host, settings->listen.port, error)) {
-    return failed(error);
-  }
+  if (!server.listen(host, settings->listen.port, error)) return failed(error);
   state.settings.port = server.port();
   tools::logLine(tools::LogLevel::kInfo,
                  "address=" + tools::logValue(host) + " port=" + std::to_string(server.port()) +

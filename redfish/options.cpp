@@ -6,7 +6,6 @@
 #include "lib/protocol/procedures.hpp"
 #include "redfish/accounts/accounts_file.hpp"
 #include "tools/network_text.hpp"
-#include "tools/result_names.hpp"
 
 namespace qel::redfish {
 namespace {
@@ -104,14 +103,8 @@ std::optional<Settings> readSettings(int argc, const char *const *argv, std::ost
   CLI::App app("Redfish service of a service processor, over libqel.", "qel-redfishd");
   CommandLine line;
   addOptions(app, line);
-  if (!tools::parseCommandLine(app, argc, argv, out, err, status)) return std::nullopt;
-  std::string reason;
-  auto settings = settingsOf(line, reason);
-  if (!settings) {
-    err << "qel-redfishd: " << reason << '\n';
-    status = tools::kExitUsage;
-  }
-  return settings;
+  return tools::readCommandLine(app, argc, argv, out, err, status,
+                                [&line](std::string &reason) { return settingsOf(line, reason); });
 }
 
 }  // namespace qel::redfish

@@ -9,7 +9,9 @@
 
 namespace qel::tools {
 
-// Gives this thread's handle the wait `wait`; false when the thread has no handle.
+// Gives this thread's handle the wait `wait`, cut to whole tenths of a second when it is a
+// tenth or more, so that the calls of one bound mostly find the handle's setting as it is.
+// False when the thread has no handle.
 bool setHandleWait(std::chrono::microseconds wait);
 
 }  // namespace qel::tools

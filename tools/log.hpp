@@ -1,5 +1,7 @@
 // SPDX-License-Identifier: Apache-2.0
-// A tool's log: one logfmt line per event on standard error, which the service manager keeps.
+// A tool's log: one logfmt line per event on standard error, which the service manager keeps,
+// each starting with its time (ts=, RFC 3339 in UTC, to the millisecond) and level:
+//   ts=2026-03-01T12:00:03.202Z level=warn target=sp7 collector=sensors msg="cannot connect"
 #pragma once
 
 #include <optional>

@@ -29,7 +29,8 @@ bool isValidHostname(std::string_view name) {
   return labelLength > 0 && previous != '-';
 }
 
-std::string hardwareAddressText(const unsigned char (&address)[6]) {
+std::string hardwareAddressText(const unsigned char *address) {
+  if (address == nullptr) return {};
   char text[18];
   std::snprintf(text, sizeof text, "%02x:%02x:%02x:%02x:%02x:%02x", address[0], address[1],
                 address[2], address[3], address[4], address[5]);

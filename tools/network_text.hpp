@@ -16,7 +16,7 @@ bool isContiguousNetmask(uint32_t netmask);
 // characters, 253 in all.
 bool isValidHostname(std::string_view name);
 
-// "02:00:5e:10:00:01"
-std::string hardwareAddressText(const unsigned char (&address)[6]);
+// The six bytes at `address` as "02:00:5e:10:00:01"; "" for null.
+std::string hardwareAddressText(const unsigned char *address);
 
 }  // namespace qel::tools

@@ -8,8 +8,10 @@
 #include "redfish/resources/resources.hpp"
 #include "redfish/resources/sp_reads.hpp"
 #include "tools/address_number.hpp"
+#include "tools/heap_texts.hpp"
 #include "tools/log.hpp"
 #include "tools/network_text.hpp"
+#include "tools/utc_text.hpp"
 
 namespace qel::redfish::managers {
 namespace {
@@ -47,7 +49,7 @@ constexpr std::string_view kFlowControls[] = {"None", "Software", "Hardware"};
 
 std::string addressText(unsigned address) {
   char *text = nullptr;
-  return qelIPAddressToString(address, &text) == RESULT_OK ? taken(text) : "";
+  return qelIPAddressToString(address, &text) == RESULT_OK ? tools::takenText(text) : "";
 }
 
 // A dotted quad written the one way the service writes it, as a number; nothing otherwise
@@ -78,14 +80,14 @@ Dns readDns(SpLink &sp) {
   sp.must([&] {
     return qelGetDNS3(kConfig, &dns.servers[0], &dns.servers[1], &dns.servers[2], &text);
   });
-  dns.text = taken(text);
+  dns.text = tools::takenText(text);
   return dns;
 }
 
 std::string currentDate() {
   char *text = nullptr;
-  qelGetDate(&text);               // this machine's clock: the service runs on the SP
-  std::string date = taken(text);  // "YYYY-MM-DD HH:MM:SS GMT"
+  qelGetDate(&text);                          // this machine's clock: the service runs on the SP
+  std::string date = tools::takenText(text);  // "YYYY-MM-DD HH:MM:SS GMT"
   return date.size() >= 19 ? date.substr(0, 10) + "T" + date.substr(11, 8) + "+00:00" : "";
 }
 
@@ -119,11 +121,7 @@ std::optional<std::string> serverDate(const std::string &text) {
     return std::nullopt;
   }
   seconds -= (sign == '-' ? -1 : 1) * (offsetHours * 3600 + offsetMinutes * 60);
-  std::tm utc{};
-  gmtime_r(&seconds, &utc);
-  char out[32];
-  std::strftime(out, sizeof out, "%Y-%m-%d %H:%M:%S GMT", &utc);
-  return out;
+  return tools::utcText(seconds, tools::kServerDateFormat);
 }
 
 void applyDate(Exchange &ex, PatchPlan &plan) {
@@ -403,7 +401,7 @@ Json interface(Exchange &ex) {
   payload["InterfaceEnabled"] = static_cast<bool>(ip.enabled);
   payload["MACAddress"] = payload["PermanentMACAddress"] =
       tools::hardwareAddressText(ip.hardwareAddress);
-  payload["HostName"] = taken(hostname);
+  payload["HostName"] = tools::takenText(hostname);
   payload["DHCPv4"] = {{"DHCPEnabled", static_cast<bool>(ip.dhcp)}};
   Json address = Json::object();
   if (ip.ipAddressValid) address["Address"] = addressText(ip.ipAddress);
@@ -429,7 +427,7 @@ Json networkProtocol(Exchange &ex) {
   const ServiceSettings &settings = ex.state.settings;
   Json payload = resource(kNetworkProtocol, std::string(kManagerUri) + "/NetworkProtocol",
                           "NetworkProtocol", "Network protocols");
-  payload["HostName"] = taken(hostname);
+  payload["HostName"] = tools::takenText(hostname);
   payload["HTTPS"] = {{"ProtocolEnabled", settings.tls}, {"Port", settings.port}};
   payload["HTTP"] = {{"ProtocolEnabled", !settings.tls}, {"Port", settings.port}};
   payload["Status"] = status("Enabled", "OK");

@@ -2,7 +2,8 @@
 #include "redfish/resources/payload.hpp"
 
 #include <cctype>
-#include <ctime>
+
+#include "tools/utc_text.hpp"
 
 namespace qel::redfish {
 namespace {
@@ -81,12 +82,7 @@ std::string uriSegment(std::string_view id) {
 }
 
 std::string timestamp(std::chrono::system_clock::time_point time) {
-  const std::time_t seconds = std::chrono::system_clock::to_time_t(time);
-  std::tm utc{};
-  gmtime_r(&seconds, &utc);
-  char text[32];
-  std::strftime(text, sizeof text, "%Y-%m-%dT%H:%M:%S+00:00", &utc);
-  return text;
+  return tools::utcText(std::chrono::system_clock::to_time_t(time), "%Y-%m-%dT%H:%M:%S+00:00");
 }
 
 Json status(std::string_view state, std::string_view health) {

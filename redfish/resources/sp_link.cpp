@@ -3,8 +3,6 @@
 
 #include <qel.h>
 
-#include <cstdlib>
-
 #include "redfish/base_messages.hpp"
 #include "tools/handle_wait.hpp"
 #include "tools/result_names.hpp"
@@ -12,14 +10,8 @@
 namespace qel::redfish {
 namespace {
 
-using std::chrono::microseconds;
-
-// The wait given to this thread's handle last, and the handle it was given to: setting it
-// costs a system call, so the time left is taken in whole tenths of a second while there are
-// any and set only when it changed.
-thread_local const void *waitedHandle = nullptr;
-thread_local microseconds handleWait{};
-constexpr auto kStep = std::chrono::milliseconds(100);
+// A request with less time left than this is not worth a call.
+constexpr auto kLeastWait = std::chrono::milliseconds(10);
 
 bool unreachableCode(unsigned code) {
   switch (code) {
@@ -41,36 +33,19 @@ std::string serverCode(unsigned code) {
 
 }  // namespace
 
-std::string taken(char *text) {
-  std::string result = text ? text : "";
-  std::free(text);
-  return result;
-}
-
 Failure SpLink::unavailable() {
   return {503, base::serviceTemporarilyUnavailable(std::to_string(kRetryAfterSeconds))};
 }
 
 void SpLink::prepare() {
   const auto left = deadline_ - std::chrono::steady_clock::now();
-  if (left <= kStep / 10) throw unavailable();
+  if (left <= kLeastWait) throw unavailable();
   if (qelConnect(target_.host.c_str(), target_.program) != RESULT_OK) throw unavailable();
-  auto wait = std::chrono::duration_cast<microseconds>(left);
-  if (wait >= kStep) wait = microseconds(kStep * (wait / kStep));
-  const void *handle = pthread_getspecific(qel_tsd_key);
-  if (handle != waitedHandle || wait != handleWait) {
-    tools::setHandleWait(wait);
-    waitedHandle = handle;
-    handleWait = wait;
-  }
+  tools::setHandleWait(std::chrono::duration_cast<std::chrono::microseconds>(left));
 }
 
 unsigned SpLink::checked(unsigned code) {
-  if (unreachableCode(code)) {
-    // The library dropped the handle; its next one starts with the library's own wait.
-    if (code == RESULT_CALL_FAILED) waitedHandle = nullptr;
-    throw unavailable();
-  }
+  if (unreachableCode(code)) throw unavailable();
   return code;
 }
 

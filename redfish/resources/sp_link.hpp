@@ -61,7 +61,4 @@ class SpLink {
 inline constexpr unsigned kCodeNoReading = simd::kUnavailable, kCodeNoSuch = simd::kNoSuchItem,
                           kCodeBadValue = simd::kBadValue, kCodeWrongState = simd::kWrongState;
 
-// A heap text of the library as a string, released.
-std::string taken(char *text);
-
 }  // namespace qel::redfish

@@ -1,10 +1,9 @@
 // SPDX-License-Identifier: Apache-2.0
 #include "redfish/resources/sp_reads.hpp"
 
-#include <cstdlib>
-
 #include "redfish/resources/payload.hpp"
 #include "tools/components.hpp"
+#include "tools/heap_texts.hpp"
 #include "tools/reading.hpp"
 #include "tools/threshold_state.hpp"
 
@@ -35,7 +34,7 @@ std::vector<Component> components(SpLink &sp) {
   char *report = nullptr;
   sp.must([&] { return qelSysGetPresenceDetectAll(&report); });
   std::vector<Component> all;
-  for (const std::string &name : tools::componentNames(taken(report))) {
+  for (const std::string &name : tools::componentNames(tools::takenText(report))) {
     all.push_back(readComponent(sp, name, "Component"));
   }
   return all;
@@ -69,10 +68,7 @@ std::vector<std::string> sensorIds(SpLink &sp) {
   char **list = nullptr;
   // Kind 0 and component 0: every sensor of the catalogue.
   sp.must([&] { return qelGetSensorList(0, 0, &count, &list); });
-  std::vector<std::string> ids;
-  for (unsigned i = 0; i < count; ++i) ids.push_back(taken(list[i]));
-  std::free(list);
-  return ids;
+  return tools::takenTexts(list, count);
 }
 
 SensorData sensor(SpLink &sp, const tools::SensorMapping &mapping, const std::string &id,

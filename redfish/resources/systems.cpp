@@ -8,6 +8,7 @@
 #include "redfish/resources/payload.hpp"
 #include "redfish/resources/resources.hpp"
 #include "redfish/resources/sp_reads.hpp"
+#include "tools/heap_texts.hpp"
 #include "tools/log.hpp"
 
 namespace qel::redfish::systems {
@@ -62,7 +63,7 @@ Json summaryStatus(const std::vector<Component> &all, ComponentKind kind, int &p
 void addProduct(Exchange &ex, Json &system) {
   char *name = nullptr;
   if (ex.sp.call([&] { return qelGetProductId(&name); }) == RESULT_OK) {
-    system["Model"] = taken(name);
+    system["Model"] = tools::takenText(name);
   }
   float number = QEL_NO_READING;
   if (ex.sp.call([&] { return qelSysGetSensorValue(kProductIdSensor, &number); }) == RESULT_OK &&

@@ -5,8 +5,9 @@
 
 #include <cctype>
 #include <charconv>
-#include <cstdio>
 #include <ctime>
+
+#include "tools/utc_text.hpp"
 
 namespace qel::simd {
 
@@ -62,13 +63,6 @@ std::optional<std::array<uint8_t, 6>> parseHardwareAddress(std::string_view text
   return address;
 }
 
-std::string formatHardwareAddress(const std::array<uint8_t, 6> &a) {
-  char buffer[18];
-  std::snprintf(buffer, sizeof buffer, "%02x:%02x:%02x:%02x:%02x:%02x", a[0], a[1], a[2], a[3],
-                a[4], a[5]);
-  return buffer;
-}
-
 std::optional<int64_t> parseDate(std::string_view text) {
   tm fields{};
   auto year = readNumber(text, 4);
@@ -101,12 +95,7 @@ std::optional<int64_t> parseDate(std::string_view text) {
 }
 
 std::string formatDate(int64_t secondsSinceEpoch) {
-  const time_t seconds = static_cast<time_t>(secondsSinceEpoch);
-  tm fields{};
-  gmtime_r(&seconds, &fields);
-  char buffer[32];
-  std::strftime(buffer, sizeof buffer, "%Y-%m-%d %H:%M:%S GMT", &fields);
-  return buffer;
+  return tools::utcText(static_cast<time_t>(secondsSinceEpoch), tools::kServerDateFormat);
 }
 
 }  // namespace qel::simd

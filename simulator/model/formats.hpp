@@ -17,7 +17,6 @@ std::string formatAddress(uint32_t address);
 
 // "02:00:5e:10:00:01" (hexadecimal pairs separated by colons).
 std::optional<std::array<uint8_t, 6>> parseHardwareAddress(std::string_view text);
-std::string formatHardwareAddress(const std::array<uint8_t, 6> &address);
 
 // "YYYY-MM-DD HH:MM:SS", a "T" allowed in place of the blank, optionally followed by " GMT",
 // " UTC" or "Z"; always UTC. Seconds since the epoch.

@@ -41,12 +41,16 @@ int listenOn(const addrinfo &address) {
 }  // namespace
 
 int openListener(const std::string &host, int port, std::string &error) {
-  std::string name = host.empty() ? "0.0.0.0" : host;
+  // Every address: IPv6 and IPv4 where the system has IPv6, else IPv4.
+  if (host.empty()) {
+    const int fd = openListener("::", port, error);
+    return fd >= 0 ? fd : openListener("0.0.0.0", port, error);
+  }
+  std::string name = host;
   if (name.size() > 2 && name.front() == '[' && name.back() == ']') {
     name = name.substr(1, name.size() - 2);
   }
-  const std::string where =
-      "cannot listen on " + (host.empty() ? name : host) + " port " + std::to_string(port);
+  const std::string where = "cannot listen on " + host + " port " + std::to_string(port);
   if (port < 0 || port > 65535) {
     error = where + ": no such port";
     return -1;

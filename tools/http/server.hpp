@@ -128,9 +128,10 @@ class Server {
   // cannot be used (unreadable, not PEM, key and certificate do not match), or once run() has
   // begun.
   bool useTls(const TlsFiles &files, std::string &error);
-  // Binds and listens on `host` ("" or "0.0.0.0": every IPv4 address; "::" or "[::]": IPv6 and
-  // IPv4; an address or a name, its first address that binds) and `port` (0: a free one). An
-  // address in use is an error: no SO_REUSEPORT. Once.
+  // Binds and listens on `host` ("": every address, IPv6 and IPv4 where the system has IPv6,
+  // else IPv4; "0.0.0.0": every IPv4 address; "::" or "[::]": IPv6 and IPv4; an address or a
+  // name, its first address that binds) and `port` (0: a free one). An address in use is an
+  // error: no SO_REUSEPORT. Once.
   bool listen(const std::string &host, int port, std::string &error);
   int port() const;
   // Serves until stop(); false when the listening socket failed, or listen() did not succeed.

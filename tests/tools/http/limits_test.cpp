@@ -224,10 +224,10 @@ TEST_P(ListenAddress, ServesItsClients) {
   EXPECT_TRUE(client.response().starts_with(kEchoAnswer));
 }
 
-const Address kAddresses[] = {{"ipv4_any", "", "127.0.0.1"},
-                              {"ipv6_loopback", "::1", "::1"},
-                              {"ipv6_any_ipv6_client", "[::]", "::1"},
-                              {"ipv6_any_ipv4_client", "::", "127.0.0.1"}};
+const Address kAddresses[] = {
+    {"every_address_ipv4_client", "", "127.0.0.1"}, {"every_address_ipv6_client", "", "::1"},
+    {"ipv4_any", "0.0.0.0", "127.0.0.1"},           {"ipv6_loopback", "::1", "::1"},
+    {"ipv6_any_ipv6_client", "[::]", "::1"},        {"ipv6_any_ipv4_client", "::", "127.0.0.1"}};
 INSTANTIATE_TEST_SUITE_P(Hosts, ListenAddress, testing::ValuesIn(kAddresses),
                          [](const auto &info) { return std::string(info.param.name); });
 
