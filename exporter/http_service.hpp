@@ -26,7 +26,7 @@ struct ServiceOptions {
   ScrapeTimes times;
   std::size_t maxScrapes = 16;
   std::size_t maxTargets = 256;  // the pool's bound, for the connections one client may hold
-  AllowList allowed;  // /probe's targets besides the default one
+  AllowList allowed;             // /probe's targets besides the default one
   WebConfig web;
 };
 
