@@ -1,7 +1,8 @@
 # SPDX-License-Identifier: Apache-2.0
 # Writes one C++ function per message of the Base message registry (DMTF's published file,
-# beside this one), so that every error body the service sends takes its message id, text,
-# severity and resolution from the registry itself: qel_base_messages(OUTPUT_DIR) writes
+# beside this one, with two descriptions that nothing here reads reworded), so that every error
+# body the service sends takes its message id, text, severity and resolution from the registry
+# itself: qel_base_messages(OUTPUT_DIR) writes
 # OUTPUT_DIR/redfish/base_messages.hpp and .cpp.
 set(QEL_BASE_REGISTRY ${CMAKE_CURRENT_LIST_DIR}/Base.1.22.1.json)
 
